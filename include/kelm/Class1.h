@@ -1,0 +1,33 @@
+#pragma once
+
+#include <kelm/Error.h>
+
+// Fixed identifiers of the library, the class and its interface. They never change between
+// builds, so a host built against one build keeps working with the next.
+#define KELM_LIBRARY_GUID "{6F0B5A52-3E1C-4C8B-9D57-1A2C6E4B8F01}"
+#define KELM_CLASS1_GUID "{6F0B5A52-3E1C-4C8B-9D57-1A2C6E4B8F02}"
+#define KELM_INTERFACE_GUID "{6F0B5A52-3E1C-4C8B-9D57-1A2C6E4B8F03}"
+#define KELM_PROGID "kelm.Class1"
+
+namespace kelm {
+
+// The one creatable class a cash-register host uses. It holds no state: every Class1 object
+// reaches the same screens and the same shared state.
+class Class1
+{
+public:
+    static constexpr int DispatchIdKelm = 0x60030000;
+    static constexpr int DispatchIdJfgl = 0x60030001;
+
+    // Shows the member screen when qzForm is true. Always returns false. Throws kelm::Error when
+    // the screen cannot be shown (its load failed).
+    bool kelm(bool qzForm = false);
+
+    // Shows the points screen when qzForm is true. Always returns false. Throws kelm::Error.
+    bool jfgl(bool qzForm = false);
+
+    // Late-bound call by dispatch id; an unknown id throws kelm::Error.
+    bool invoke(int dispatchId, bool qzForm = false);
+};
+
+} // namespace kelm

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace kelm {
+
+// A failure that reaches the host: a screen that could not be shown, a database that could not
+// be opened. what() is UTF-8 text in the system's own words.
+class Error : public std::runtime_error
+{
+public:
+    explicit Error(const std::string& utf8Message)
+        : std::runtime_error(utf8Message)
+    {
+    }
+};
+
+} // namespace kelm

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Every test, from a fresh clone on Debian 12 (as root), with no display: installs what it needs,
+# builds with warnings as errors and runs the suite; then the same suite built with
+# AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-packages.sh
+jobs=$(nproc)
+export QT_QPA_PLATFORM=offscreen
+
+cmake -S . -B build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELM_WERROR=ON >/dev/null
+cmake --build build-test -j"$jobs"
+ctest --test-dir build-test --output-on-failure --timeout 300 -j"$jobs"
+
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DKELM_WERROR=ON -DKELM_SANITIZE=ON >/dev/null
+cmake --build build-asan -j"$jobs"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp \
+    ctest --test-dir build-asan --output-on-failure --timeout 600 -j"$jobs"

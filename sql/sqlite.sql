@@ -1,0 +1,53 @@
+-- The six tables of kelm on SQLite. kelm-admin init runs this once on a new database file.
+CREATE TABLE kelm (
+    日期 TEXT,
+    卡号 TEXT,
+    姓名 TEXT,
+    联系地址 TEXT,
+    联系电话 TEXT,
+    密码 TEXT,
+    身份证号 TEXT,
+    余额 NUMERIC DEFAULT 0,
+    积分 NUMERIC DEFAULT 0
+);
+CREATE INDEX kelm_card_number ON kelm (卡号);
+
+CREATE TABLE gs (
+    日期 TEXT,
+    卡号 TEXT,
+    姓名 TEXT,
+    联系地址 TEXT,
+    联系电话 TEXT,
+    密码 TEXT,
+    身份证号 TEXT
+);
+
+CREATE TABLE qzjl (
+    日期 TEXT,
+    卡号 TEXT,
+    持卡人 TEXT,
+    业务 TEXT,
+    金额 NUMERIC,
+    操作员 TEXT
+);
+
+CREATE TABLE bz (
+    标识 TEXT
+);
+
+CREATE TABLE lpgl (
+    id INTEGER PRIMARY KEY AUTOINCREMENT,
+    名称 TEXT,
+    数量 NUMERIC,
+    积分 NUMERIC
+);
+
+CREATE TABLE lpdhjr (
+    日期 TEXT,
+    卡号 TEXT,
+    姓名 TEXT,
+    礼品 TEXT,
+    数量 NUMERIC,
+    积分 NUMERIC,
+    操作员 TEXT
+);

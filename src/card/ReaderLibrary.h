@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+
+namespace kelm {
+
+// The card reader library: the rf_* operations with the arguments the card sequences pass.
+// Every operation but rf_init returns a 16-bit status, 0 for success. rf_init returns the handle
+// that the other operations take (negative when no reader could be opened).
+class ReaderLibrary
+{
+public:
+    virtual ~ReaderLibrary() = default;
+
+    virtual std::int32_t rf_init(std::int16_t port, std::int32_t baud) = 0;
+    virtual std::int16_t rf_request(std::int32_t icdev, std::uint8_t mode, std::uint16_t* tagType) = 0;
+    virtual std::int16_t rf_anticoll(std::int32_t icdev, std::uint8_t bcnt, std::uint32_t* serial) = 0;
+    virtual std::int16_t rf_select(std::int16_t icdev, std::uint32_t serial, std::uint8_t* size) = 0;
+    virtual std::int16_t rf_load_key(std::int32_t icdev, std::uint8_t mode, std::uint8_t sector,
+                                     const std::uint8_t* key6) = 0;
+    // hexKey: 12 hexadecimal characters, zero-terminated.
+    virtual std::int16_t rf_load_key_hex(std::int32_t icdev, std::uint8_t mode, std::uint8_t sector,
+                                         const char* hexKey) = 0;
+    virtual std::int16_t rf_authentication(std::int32_t icdev, std::uint8_t mode, std::uint8_t sector) = 0;
+    // data: 16 bytes.
+    virtual std::int16_t rf_read(std::int32_t icdev, std::uint8_t block, std::uint8_t* data) = 0;
+    virtual std::int16_t rf_write(std::int32_t icdev, std::uint8_t block, const std::uint8_t* data) = 0;
+    // Writes the sector trailer: key A, the access bits for the access values of blocks 0 to 2
+    // and of the trailer (b3), and key B. bk selects the key set and is 0 here.
+    virtual std::int16_t rf_changeb3(std::int32_t icdev, std::uint8_t sector, const std::uint8_t* keyA,
+                                     std::uint8_t b0, std::uint8_t b1, std::uint8_t b2, std::uint8_t b3,
+                                     std::uint8_t bk, const std::uint8_t* keyB) = 0;
+    virtual std::int16_t rf_beep(std::int32_t icdev, std::uint16_t milliseconds) = 0;
+    virtual std::int16_t rf_halt(std::int32_t icdev) = 0;
+    virtual std::int16_t rf_reset(std::int32_t icdev, std::uint16_t milliseconds) = 0;
+    virtual std::int16_t rf_exit(std::int32_t icdev) = 0;
+};
+
+} // namespace kelm

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "common/Database.h"
+
+#include <QAbstractTableModel>
+#include <QStringList>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kelm {
+
+// The rows of a list screen, read whole from the database at every load and every save and kept
+// compactly: all text in one byte buffer, numbers as numbers, a QString made only when a cell is
+// painted. The buffers keep their space between reloads. Column 0 is the running number 1, 2, 3…
+// given to the rows in the order the database returned them; it stays with its row when rows are
+// taken out of the list before a save.
+class CompactTableModel : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    // headers: every column's header, the running number's first; sourceColumns: the database
+    // columns (UTF-8 names) shown in columns 1, 2, …
+    CompactTableModel(QStringList headers, std::vector<std::string> sourceColumns, QObject* parent = nullptr);
+
+    // Replaces the rows with those the query hands over. A query that fails part way leaves the
+    // rows read so far and passes the failure on.
+    void fill(const std::function<void(const RowHandler&)>& runQuery);
+    void clear();
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+    // The text a cell shows; NULL shows as the empty text.
+    QString text(int row, int column) const;
+    // The cell as a number (text read as a number); no value for NULL or text that is no number.
+    std::optional<double> number(int row, int column) const;
+    int runningNumber(int row) const;
+    // The list row that carries a running number, -1 when none does.
+    int rowOfRunningNumber(int runningNumber) const;
+    // Takes a row out of the list (the database keeps it).
+    void takeRow(int row);
+    // Changes one cell's shown text in place.
+    void setText(int row, int column, const QString& text);
+
+    std::size_t bytesUsed() const;
+
+private:
+    enum Kind : char { NullCell = 0, TextCell = 1, NumberCell = 2 };
+    std::uint32_t storageRow(int row) const { return m_visible.empty() && !m_taken ? row : m_visible[row]; }
+    std::pair<const char*, const char*> cellBytes(std::uint32_t storageRow, int dataColumn) const;
+    void appendRow(const Row& row, std::vector<int>& indexes);
+    void appendCell(const Cell& cell);
+
+    QStringList m_headers;
+    std::vector<std::string> m_sourceColumns;
+    std::vector<char> m_bytes;
+    std::vector<std::uint32_t> m_ends; // end of each cell in m_bytes, row after row
+    std::uint32_t m_rows = 0;
+    // Rows still listed, by storage row, once a row has been taken out.
+    std::vector<std::uint32_t> m_visible;
+    bool m_taken = false;
+};
+
+} // namespace kelm

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "common/Database.h"
+
+namespace kelm {
+
+// Table kelm: one row per member card, found by its card number 卡号. Every statement on it.
+namespace MemberTable {
+
+inline constexpr std::string_view SelectAll = "SELECT * FROM kelm";
+inline constexpr std::string_view SelectByCard = "SELECT * FROM kelm WHERE 卡号=?";
+
+// The seven values a member is saved with.
+struct Record
+{
+    QString date; // yyyy-mm-dd
+    QString cardNumber;
+    QString name;
+    QString address;
+    QString phone;
+    QString password;
+    QString idNumber;
+};
+
+void selectAll(Database& db, const RowHandler& onRow);
+// Hands the member's row (every column) to onRow; returns false when no member has the card.
+bool selectByCard(Database& db, const QString& cardNumber, const RowHandler& onRow);
+// Hands the balance and points row to onRow; returns false when no member has the card.
+bool selectBalanceAndPoints(Database& db, const QString& cardNumber, const RowHandler& onRow);
+
+void insert(Database& db, const Record& member);
+qint64 update(Database& db, const Record& member); // by card number; date is not changed
+qint64 remove(Database& db, const QString& cardNumber);
+qint64 updateBalance(Database& db, const QString& cardNumber, const QString& balanceText);
+qint64 updatePoints(Database& db, const QString& cardNumber, const QString& pointsText);
+
+} // namespace MemberTable
+} // namespace kelm

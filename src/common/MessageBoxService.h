@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+
+namespace kelm {
+
+// The caption every message box of the system carries.
+inline const QString AppCaption = QStringLiteral("Qelvo通用收银系统");
+
+struct Message
+{
+    enum class Icon { None, Information };
+    enum class Buttons { Ok, YesNo };
+
+    QString text;
+    QString caption;
+    Icon icon = Icon::Information;
+    Buttons buttons = Buttons::Ok;
+
+    bool operator==(const Message&) const = default;
+};
+
+// Every message of every screen goes through one service: real message boxes in a till,
+// a scripted one in tests.
+class MessageBoxService
+{
+public:
+    virtual ~MessageBoxService() = default;
+    // Shows the message and waits; returns true for OK or Yes.
+    virtual bool show(const Message& message) = 0;
+
+    // A result or a refusal: information icon, OK, the system's caption.
+    void inform(const QString& text) { show({text, AppCaption, Message::Icon::Information, Message::Buttons::Ok}); }
+    // A question: Yes and No, no icon, the system's caption; true only for Yes.
+    bool confirm(const QString& text)
+    {
+        return show({text, AppCaption, Message::Icon::None, Message::Buttons::YesNo});
+    }
+    // A bare note: OK only, neither icon nor caption of its own.
+    void note(const QString& text) { show({text, QString(), Message::Icon::None, Message::Buttons::Ok}); }
+};
+
+} // namespace kelm

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "common/Database.h"
+
+namespace kelm::SchemaScript {
+
+// The schema file of an engine as it is stored in sql/ (sqlite.sql, postgresql.sql, sqlserver.sql).
+QString fileName(Engine engine);
+
+// Runs a schema file's statements one after the other: statements end with ";" at the end of a
+// line, and "--" lines are comments.
+void run(Database& db, const QString& script);
+
+} // namespace kelm::SchemaScript

@@ -1,0 +1,86 @@
+#include "common/Settings.h"
+
+#include "common/ProfileReader.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace kelm {
+
+namespace {
+
+// Only the blank is trimmed from the login values; tabs and other white space stay.
+QString trimBlanks(const QString& text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text[begin] == u' ')
+        ++begin;
+    while (end > begin && text[end - 1] == u' ')
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+// Paths are longer than the 29 bytes the login values keep.
+constexpr int PathBytes = 259;
+
+} // namespace
+
+Settings Settings::load(const QString& configPath)
+{
+    const ProfileReader profile(configPath);
+    Settings settings;
+    settings.server = profile.value(QStringLiteral("config"), QStringLiteral("服务器"));
+    settings.user = profile.value(QStringLiteral("config"), QStringLiteral("用户名"));
+    settings.password = profile.value(QStringLiteral("config"), QStringLiteral("密码"));
+    settings.database = profile.value(QStringLiteral("config"), QStringLiteral("数据库名称"));
+    settings.operatorName = profile.value(QStringLiteral("dqcz"), QStringLiteral("操作员"));
+    settings.driver = profile.value(QStringLiteral("config"), QStringLiteral("驱动"));
+    settings.readerLibrary = profile.value(QStringLiteral("config"), QStringLiteral("读卡器"));
+    settings.readerName = profile.value(QStringLiteral("config"), QStringLiteral("读卡器名称"), PathBytes);
+    settings.cardsFolder = profile.value(QStringLiteral("config"), QStringLiteral("卡片目录"), PathBytes);
+    settings.folder = QFileInfo(configPath).absolutePath();
+    return settings;
+}
+
+QString Settings::connectionString() const
+{
+    return QStringLiteral("provider=sqloledb;server=") + trimBlanks(server) + QStringLiteral(";user id=")
+        + trimBlanks(user) + QStringLiteral(";password=") + trimBlanks(password) + QStringLiteral(";database=")
+        + trimBlanks(database);
+}
+
+ConnectionSettings Settings::connection() const
+{
+    ConnectionSettings c;
+    c.server = trimBlanks(server);
+    c.user = trimBlanks(user);
+    c.password = trimBlanks(password);
+    c.database = trimBlanks(database);
+    c.baseFolder = folder;
+
+    const QString name = driver.trimmed().toLower();
+    if (name.isEmpty())
+        c.engine = c.server.isEmpty() ? Engine::Sqlite : Engine::SqlServer;
+    else if (name == u"sqlite")
+        c.engine = Engine::Sqlite;
+    else if (name == u"postgresql")
+        c.engine = Engine::PostgreSql;
+    else if (name == u"sqlserver")
+        c.engine = Engine::SqlServer;
+    else
+        throw Error(QStringLiteral("config.ini 中的“驱动”值“%1”无法识别，应为 sqlite、postgresql 或 sqlserver。")
+                        .arg(driver)
+                        .toStdString());
+    return c;
+}
+
+QString Settings::cardsPath() const
+{
+    const QString named = cardsFolder.trimmed();
+    if (named.isEmpty())
+        return QDir(folder).filePath(QStringLiteral("cards"));
+    return QDir(folder).absoluteFilePath(named);
+}
+
+} // namespace kelm

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "common/Database.h"
+
+#include <QString>
+
+namespace kelm {
+
+// What a top-level screen reads from config.ini at every load.
+struct Settings
+{
+    // Section "config": the database login, exactly as read (at most 29 bytes each).
+    QString server;
+    QString user;
+    QString password;
+    QString database;
+    // Section "dqcz": the operator working at this till, untrimmed.
+    QString operatorName;
+
+    // Section "config", optional: the database engine ("sqlite", "postgresql", "sqlserver"); empty
+    // means sqlserver when a server is named, otherwise sqlite.
+    QString driver;
+    // Section "config", optional: the card reader library ("simulated", the default, or "pcsc"),
+    // the reader's name for pcsc, and the folder of the simulated cards (default: cards/ beside
+    // the library).
+    QString readerLibrary;
+    QString readerName;
+    QString cardsFolder;
+
+    // The folder config.ini was read from; relative paths in it are taken from there.
+    QString folder;
+
+    static QString pathIn(const QString& folder) { return folder + QStringLiteral("/config.ini"); }
+    static Settings load(const QString& configPath);
+
+    // The login as the original OLE DB connection string, with nothing escaped:
+    // provider=sqloledb;server=…;user id=…;password=…;database=…
+    QString connectionString() const;
+
+    // The engine and login to open; throws kelm::Error for a driver name it does not know.
+    ConnectionSettings connection() const;
+    QString cardsPath() const;
+};
+
+} // namespace kelm

@@ -1,0 +1,69 @@
+#include "common/SharedConnection.h"
+
+#include "common/SqliteDatabase.h"
+
+namespace kelm {
+
+namespace {
+
+bool sameSettings(const ConnectionSettings& a, const ConnectionSettings& b)
+{
+    return a.engine == b.engine && a.server == b.server && a.user == b.user && a.password == b.password
+        && a.database == b.database && a.baseFolder == b.baseFolder;
+}
+
+} // namespace
+
+SharedConnection::SharedConnection()
+    : SharedConnection(&SharedConnection::createDatabase)
+{
+}
+
+SharedConnection::SharedConnection(Factory factory)
+    : m_factory(std::move(factory))
+{
+}
+
+std::unique_ptr<Database> SharedConnection::createDatabase(Engine engine)
+{
+    switch (engine) {
+    case Engine::Sqlite:
+        return std::make_unique<SqliteDatabase>();
+    case Engine::PostgreSql:
+        throw DatabaseError("无法打开数据库：此版本不含 PostgreSQL 数据库驱动。");
+    case Engine::SqlServer:
+        throw DatabaseError("无法打开数据库：此版本不含 SQL Server 数据库驱动。");
+    }
+    throw DatabaseError("无法打开数据库：未知的数据库驱动。");
+}
+
+void SharedConnection::open(const ConnectionSettings& settings, const void* holder)
+{
+    if (isOpen() && sameSettings(settings, m_settings)) {
+        m_holders.insert(holder);
+        return;
+    }
+    if (m_database)
+        m_database->close();
+    m_holders.clear();
+    m_database = m_factory(settings.engine);
+    m_database->open(settings);
+    m_settings = settings;
+    m_holders.insert(holder);
+}
+
+void SharedConnection::close(const void* holder)
+{
+    m_holders.erase(holder);
+    if (m_holders.empty() && m_database)
+        m_database->close();
+}
+
+Database& SharedConnection::database()
+{
+    if (!isOpen())
+        throw DatabaseError("数据库连接已关闭。");
+    return *m_database;
+}
+
+} // namespace kelm

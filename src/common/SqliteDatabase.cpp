@@ -1,0 +1,169 @@
+#include "common/SqliteDatabase.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <sqlite3.h>
+
+#include <memory>
+#include <string>
+
+namespace kelm {
+
+namespace {
+
+struct StatementDeleter
+{
+    void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
+};
+using Statement = std::unique_ptr<sqlite3_stmt, StatementDeleter>;
+
+[[noreturn]] void fail(sqlite3* db, const std::string& what)
+{
+    throw DatabaseError(what + "：" + (db ? sqlite3_errmsg(db) : "数据库未打开"));
+}
+
+class SqliteRow : public Row
+{
+public:
+    explicit SqliteRow(sqlite3_stmt* statement)
+        : m_statement(statement)
+        , m_count(sqlite3_column_count(statement))
+    {
+    }
+    int columnCount() const override { return m_count; }
+    std::string_view columnName(int index) const override
+    {
+        const char* name = sqlite3_column_name(m_statement, index);
+        return name ? std::string_view(name) : std::string_view();
+    }
+    Cell cell(int index) const override
+    {
+        Cell cell;
+        switch (sqlite3_column_type(m_statement, index)) {
+        case SQLITE_INTEGER:
+            cell.type = Cell::Type::Integer;
+            cell.integer = sqlite3_column_int64(m_statement, index);
+            break;
+        case SQLITE_FLOAT:
+            cell.type = Cell::Type::Real;
+            cell.real = sqlite3_column_double(m_statement, index);
+            break;
+        case SQLITE_NULL:
+            break;
+        default: // text, and blobs shown as their bytes
+            cell.type = Cell::Type::Text;
+            cell.text = reinterpret_cast<const char*>(sqlite3_column_text(m_statement, index));
+            cell.size = sqlite3_column_bytes(m_statement, index);
+            break;
+        }
+        return cell;
+    }
+
+private:
+    sqlite3_stmt* m_statement;
+    int m_count;
+};
+
+} // namespace
+
+SqliteDatabase::~SqliteDatabase()
+{
+    close();
+}
+
+void SqliteDatabase::open(const ConnectionSettings& settings)
+{
+    close();
+    if (settings.database.isEmpty())
+        throw DatabaseError("无法打开数据库：config.ini 中没有设置“数据库名称”。");
+    m_path = QDir(settings.baseFolder).absoluteFilePath(settings.database);
+    const std::string path = QFile::encodeName(m_path).toStdString();
+    if (!QFileInfo(m_path).isFile())
+        throw DatabaseError("无法打开数据库：数据库文件“" + m_path.toStdString() + "”不存在。");
+    sqlite3* db = nullptr;
+    const int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc != SQLITE_OK) {
+        const std::string message = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+        sqlite3_close(db);
+        throw DatabaseError("无法打开数据库文件“" + m_path.toStdString() + "”：" + message);
+    }
+    // Tills sharing one file wait for each other instead of failing at once.
+    sqlite3_busy_timeout(db, 5000);
+    // A file that is not a database is found out here rather than at the first screen command.
+    char* error = nullptr;
+    if (sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, &error) != SQLITE_OK) {
+        const std::string message = error ? error : "";
+        sqlite3_free(error);
+        sqlite3_close(db);
+        throw DatabaseError("无法打开数据库文件“" + m_path.toStdString() + "”：" + message);
+    }
+    m_db = db;
+}
+
+void SqliteDatabase::close()
+{
+    if (m_db) {
+        sqlite3_close_v2(m_db);
+        m_db = nullptr;
+    }
+}
+
+namespace {
+
+Statement prepare(sqlite3* db, std::string_view sql, std::span<const SqlParam> params)
+{
+    if (!db)
+        throw DatabaseError("数据库连接已关闭，无法执行：" + std::string(sql));
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &raw, nullptr) != SQLITE_OK)
+        fail(db, "无法执行“" + std::string(sql) + "”");
+    Statement statement(raw);
+    if (sqlite3_bind_parameter_count(raw) != static_cast<int>(params.size()))
+        throw DatabaseError("参数个数与语句不符：" + std::string(sql));
+    for (std::size_t i = 0; i < params.size(); ++i) {
+        const int index = static_cast<int>(i) + 1;
+        int rc = SQLITE_OK;
+        if (const auto* text = std::get_if<QString>(&params[i])) {
+            const QByteArray utf8 = text->toUtf8();
+            rc = sqlite3_bind_text(raw, index, utf8.constData(), static_cast<int>(utf8.size()), SQLITE_TRANSIENT);
+        } else if (const auto* number = std::get_if<qint64>(&params[i])) {
+            rc = sqlite3_bind_int64(raw, index, *number);
+        } else {
+            rc = sqlite3_bind_null(raw, index);
+        }
+        if (rc != SQLITE_OK)
+            fail(db, "无法绑定参数");
+    }
+    return statement;
+}
+
+} // namespace
+
+void SqliteDatabase::query(std::string_view sql, std::span<const SqlParam> params, const RowHandler& onRow)
+{
+    Statement statement = prepare(m_db, sql, params);
+    const SqliteRow row(statement.get());
+    for (;;) {
+        const int rc = sqlite3_step(statement.get());
+        if (rc == SQLITE_DONE)
+            return;
+        if (rc != SQLITE_ROW)
+            fail(m_db, "查询失败“" + std::string(sql) + "”");
+        if (!onRow(row))
+            return;
+    }
+}
+
+qint64 SqliteDatabase::execute(std::string_view sql, std::span<const SqlParam> params)
+{
+    Statement statement = prepare(m_db, sql, params);
+    int rc;
+    while ((rc = sqlite3_step(statement.get())) == SQLITE_ROW) {
+    }
+    if (rc != SQLITE_DONE)
+        fail(m_db, "执行失败“" + std::string(sql) + "”");
+    return sqlite3_changes64(m_db);
+}
+
+} // namespace kelm

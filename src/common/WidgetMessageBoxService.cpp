@@ -1,0 +1,24 @@
+#include "common/WidgetMessageBoxService.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace kelm {
+
+bool WidgetMessageBoxService::show(const Message& message)
+{
+    QMessageBox box(QApplication::activeWindow());
+    box.setWindowTitle(message.caption);
+    box.setText(message.text);
+    box.setIcon(message.icon == Message::Icon::Information ? QMessageBox::Information : QMessageBox::NoIcon);
+    if (message.buttons == Message::Buttons::YesNo) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::Yes);
+    } else {
+        box.setStandardButtons(QMessageBox::Ok);
+    }
+    const int answer = box.exec();
+    return answer == QMessageBox::Ok || answer == QMessageBox::Yes;
+}
+
+} // namespace kelm

@@ -1,0 +1,110 @@
+// The C interface of libkelm.so: the same Class1 for hosts that are not C++ or not Qt programs.
+#include <kelm/Class1.h>
+#include <kelm/kelm.h>
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <string>
+
+struct kelm_Class1
+{
+    kelm::Class1 object;
+};
+
+namespace {
+
+thread_local std::string g_lastError;
+
+int failWith(int code, const std::string& message)
+{
+    g_lastError = message;
+    return code;
+}
+
+// A host without a Qt application object gets one on first use. A host that has a core-only
+// application object cannot show windows.
+bool ensureApplication()
+{
+    if (QCoreApplication::instance())
+        return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
+    static int argc = 1;
+    static char name[] = "kelm";
+    static char* argv[] = {name, nullptr};
+    auto* application = new QApplication(argc, argv);
+    application->setQuitOnLastWindowClosed(false);
+    return true;
+}
+
+template <typename Call>
+int callMethod(kelm_Class1* object, int* result, Call call)
+{
+    if (!object || !result)
+        return failWith(KELM_BAD_ARGUMENT, "对象或结果指针为空。");
+    if (!ensureApplication())
+        return failWith(KELM_FAILED, "宿主程序的 Qt 应用对象不是 QApplication，无法显示窗口。");
+    try {
+        *result = call(object->object) ? 1 : 0;
+        g_lastError.clear();
+        return KELM_OK;
+    } catch (const std::exception& failure) {
+        *result = 0;
+        return failWith(KELM_FAILED, failure.what());
+    } catch (...) {
+        *result = 0;
+        return failWith(KELM_FAILED, "未知错误。");
+    }
+}
+
+} // namespace
+
+extern "C" {
+
+kelm_Class1* kelm_Class1_create(void)
+{
+    ensureApplication();
+    return new (std::nothrow) kelm_Class1;
+}
+
+void kelm_Class1_release(kelm_Class1* object)
+{
+    delete object;
+}
+
+int kelm_Class1_kelm(kelm_Class1* object, int qzForm, int* result)
+{
+    return callMethod(object, result, [&](kelm::Class1& c) { return c.kelm(qzForm != 0); });
+}
+
+int kelm_Class1_jfgl(kelm_Class1* object, int qzForm, int* result)
+{
+    return callMethod(object, result, [&](kelm::Class1& c) { return c.jfgl(qzForm != 0); });
+}
+
+int kelm_Class1_invoke(kelm_Class1* object, int dispid, int qzForm, int* result)
+{
+    if (dispid != KELM_DISPID_KELM && dispid != KELM_DISPID_JFGL) {
+        if (result)
+            *result = 0;
+        return failWith(KELM_BAD_ARGUMENT, "未知的调度标识 " + std::to_string(dispid) + "。");
+    }
+    return callMethod(object, result, [&](kelm::Class1& c) { return c.invoke(dispid, qzForm != 0); });
+}
+
+const char* kelm_last_error(void)
+{
+    return g_lastError.c_str();
+}
+
+int kelm_process_events(int milliseconds)
+{
+    if (!ensureApplication())
+        return failWith(KELM_FAILED, "宿主程序的 Qt 应用对象不是 QApplication。");
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds > 0 ? milliseconds : 0, &loop, &QEventLoop::quit);
+    loop.exec();
+    return KELM_OK;
+}
+
+} // extern "C"

@@ -1,0 +1,80 @@
+#include "entry/TopLevelScreen.h"
+
+#include "common/Module1.h"
+#include "common/ToolbarSkin.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QToolBar>
+
+namespace kelm {
+
+TopLevelScreen::TopLevelScreen(ScreenRegistry& registry, const QString& objectName, const QString& caption,
+                               QSize clientTwips)
+    : Screen(registry, objectName, caption, clientTwips)
+    , m_toolbar(new QToolBar(this))
+    , m_picture(new QLabel(this))
+{
+    m_toolbar->setObjectName(QStringLiteral("Toolbar1"));
+    m_toolbar->setMovable(false);
+    m_toolbar->setFloatable(false);
+    m_toolbar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    m_toolbar->setIconSize(QSize(24, 24));
+    m_toolbar->setAutoFillBackground(true);
+    m_toolbar->setGeometry(0, 0, width(), 60);
+    connect(m_toolbar, &QToolBar::actionTriggered, this,
+            [this](QAction* action) { runCommand(action->data().toString()); });
+
+    m_picture->setObjectName(QStringLiteral("Picture1"));
+    m_picture->setPixmap(ToolbarSkin::picture());
+    m_picture->hide();
+
+    for (int i = 0; i < 5; ++i) {
+        m_settingsFields[i] = new QLineEdit(this);
+        m_settingsFields[i]->setObjectName(QStringLiteral("Text%1").arg(7 + i));
+        m_settingsFields[i]->hide();
+    }
+}
+
+QAction* TopLevelScreen::addCommand(const QString& key, QStyle::StandardPixmap icon)
+{
+    QAction* action = m_toolbar->addAction(style()->standardIcon(icon), key);
+    action->setObjectName(key);
+    action->setData(key);
+    return action;
+}
+
+QAction* TopLevelScreen::command(const QString& key) const
+{
+    for (QAction* action : m_toolbar->actions()) {
+        if (action->data().toString() == key)
+            return action;
+    }
+    return nullptr;
+}
+
+void TopLevelScreen::paintToolbarBackground()
+{
+    ToolbarSkin::paintToolbarBackground(m_toolbar, m_picture->pixmap());
+}
+
+void TopLevelScreen::loadSettingsAndConnect()
+{
+    Module1& shared = module();
+    const Settings settings = shared.loadSettings();
+    const QString values[5] = {settings.server, settings.user, settings.password, settings.database,
+                               settings.operatorName};
+    for (int i = 0; i < 5; ++i)
+        m_settingsFields[i]->setText(values[i]);
+    shared.operatorName = m_settingsFields[4]->text();
+    // The screen's class identifies it as a holder of the connection across its reloads.
+    shared.sharedConnection().open(settings.connection(), metaObject());
+}
+
+void TopLevelScreen::closeConnection()
+{
+    module().sharedConnection().close(metaObject());
+}
+
+} // namespace kelm

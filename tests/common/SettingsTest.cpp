@@ -1,0 +1,131 @@
+// config.ini as the tills keep it: GBK or UTF-8, values cut at 29 bytes, the login trimmed of blanks.
+#include "common/ProfileReader.h"
+#include "common/Settings.h"
+#include "common/TextCodec.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using kelm::ProfileReader;
+using kelm::Settings;
+
+class SettingsTest : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+    QString write(const QByteArray& bytes)
+    {
+        const QString path = m_dir.filePath(QStringLiteral("config.ini"));
+        QFile file(path);
+        file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        file.write(bytes);
+        return path;
+    }
+
+private slots:
+    void readsGbkAndUtf8FilesAlike_data()
+    {
+        QTest::addColumn<bool>("gbk");
+        QTest::newRow("GBK") << true;
+        QTest::newRow("UTF-8") << false;
+    }
+    void readsGbkAndUtf8FilesAlike()
+    {
+        QFETCH(bool, gbk);
+        const QString text = QStringLiteral("; 收银台设置\r\n[Config]\r\n服务器=  POS01  \r\n用户名=sa\r\n密码=\r\n"
+                                            "数据库名称=shop\r\n[dqcz]\r\n操作员= 张三 \r\n");
+        const QString path = write(gbk ? kelm::TextCodec::toGbk(text) : text.toUtf8());
+        const Settings settings = Settings::load(path);
+        QCOMPARE(settings.server, QStringLiteral("  POS01  "));
+        QCOMPARE(settings.user, QStringLiteral("sa"));
+        QCOMPARE(settings.password, QString());
+        QCOMPARE(settings.database, QStringLiteral("shop"));
+        // The operator keeps its blanks; the login is trimmed of them only in the connection string.
+        QCOMPARE(settings.operatorName, QStringLiteral(" 张三 "));
+        QCOMPARE(settings.connectionString(),
+                 QStringLiteral("provider=sqloledb;server=POS01;user id=sa;password=;database=shop"));
+        QCOMPARE(settings.connection().engine, kelm::Engine::SqlServer);
+    }
+
+    void cutsValuesAt29BytesWithoutSplittingACharacter()
+    {
+        const QByteArray forty(40, 'x');
+        QString path = write("[config]\n服务器=" + forty + "\n");
+        QCOMPARE(Settings::load(path).server, QString(29, u'x'));
+
+        // 15 Chinese characters are 30 GBK bytes: 14 of them fit in 29 bytes.
+        const QString fifteen = QStringLiteral("一二三四五六七八九十壹贰叁肆伍");
+        path = write(kelm::TextCodec::toGbk(QStringLiteral("[dqcz]\n操作员=") + fifteen + u'\n'));
+        QCOMPARE(Settings::load(path).operatorName, fifteen.left(14));
+        // In UTF-8 they take 3 bytes each: 9 characters fit.
+        path = write((QStringLiteral("[dqcz]\n操作员=") + fifteen + u'\n').toUtf8());
+        QCOMPARE(Settings::load(path).operatorName, fifteen.left(9));
+    }
+
+    void valueEndsAtItsFirstNul()
+    {
+        const QString path = write(QByteArray("[dqcz]\n操作员=ab\0cd\n", 24));
+        QCOMPARE(Settings::load(path).operatorName, QStringLiteral("ab"));
+    }
+
+    void missingFileSectionOrKeyGiveEmptyValues()
+    {
+        const Settings missing = Settings::load(m_dir.filePath(QStringLiteral("nowhere.ini")));
+        QCOMPARE(missing.connectionString(),
+                 QStringLiteral("provider=sqloledb;server=;user id=;password=;database="));
+        QCOMPARE(missing.connection().engine, kelm::Engine::Sqlite);
+
+        const QString path = write("[other]\n服务器=x\n[config]\n用户名=u\n");
+        const Settings settings = Settings::load(path);
+        QCOMPARE(settings.server, QString());
+        QCOMPARE(settings.user, QStringLiteral("u"));
+    }
+
+    void onlyBlanksAreTrimmedAndNothingIsEscaped()
+    {
+        const QString path = write("[config]\n服务器=\tPOS;01 \n数据库名称=a;b=c\n");
+        QCOMPARE(Settings::load(path).connectionString(),
+                 QStringLiteral("provider=sqloledb;server=\tPOS;01;user id=;password=;database=a;b=c"));
+    }
+
+    void driverChoosesTheEngine()
+    {
+        QCOMPARE(Settings::load(write("[config]\n驱动=PostgreSQL\n服务器=db\n")).connection().engine,
+                 kelm::Engine::PostgreSql);
+        QCOMPARE(Settings::load(write("[config]\n驱动=sqlite\n服务器=db\n")).connection().engine,
+                 kelm::Engine::Sqlite);
+        const Settings unknown = Settings::load(write("[config]\n驱动=oracle\n"));
+        try {
+            unknown.connection();
+            QFAIL("an unknown driver was accepted");
+        } catch (const kelm::Error& failure) {
+            QVERIFY(QString::fromUtf8(failure.what()).contains(QStringLiteral("oracle")));
+        }
+    }
+
+    void binaryFileGivesNoCrashAndNoValue()
+    {
+        QByteArray noise;
+        for (int i = 0; i < 4096; ++i)
+            noise.append(static_cast<char>((i * 7919) & 0xFF));
+        const Settings settings = Settings::load(write(noise));
+        QVERIFY(settings.server.size() <= 29);
+        QVERIFY(settings.operatorName.size() <= 29);
+    }
+
+    void gbkTrailBytesDoNotEndASectionName()
+    {
+        // "揮" is 0x93 0x5D in GBK: its second byte is "]".
+        const QString section = QStringLiteral("揮本");
+        QVERIFY(kelm::TextCodec::toGbk(section).contains(']'));
+        const ProfileReader reader = ProfileReader::fromBytes(
+            kelm::TextCodec::toGbk(QStringLiteral("[揮本]\n键=值\n")));
+        QCOMPARE(reader.value(section, QStringLiteral("键")), QStringLiteral("值"));
+    }
+};
+
+QTEST_GUILESS_MAIN(SettingsTest)
+#include "SettingsTest.moc"

@@ -1,0 +1,58 @@
+// The tiled toolbar background: one live brush for the whole process, whatever loads it.
+#include "common/ToolbarSkin.h"
+
+#include <QApplication>
+#include <QTest>
+#include <QToolBar>
+
+using namespace kelm;
+
+class ToolbarSkinTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void thePictureIs160By12()
+    {
+        const QPixmap picture = ToolbarSkin::picture();
+        QCOMPARE(picture.size(), QSize(160, 12));
+    }
+
+    void eachLoadReplacesTheBrushAndOnlyOneLives()
+    {
+        QWidget screen;
+        auto* toolbar = new QToolBar(&screen);
+        ToolbarSkin::paintToolbarBackground(toolbar, ToolbarSkin::picture());
+        const PatternBrush* first = ToolbarSkin::installedBrush("QToolBar");
+        QVERIFY(first);
+        QCOMPARE(PatternBrush::liveCount(), 1);
+        ToolbarSkin::paintToolbarBackground(toolbar, ToolbarSkin::picture());
+        QCOMPARE(PatternBrush::liveCount(), 1);
+        QVERIFY(ToolbarSkin::installedBrush("QToolBar") != nullptr);
+        // Every toolbar of the process paints with it, also one made afterwards.
+        QToolBar later;
+        later.ensurePolished();
+        QCOMPARE(later.palette().brush(later.backgroundRole()).texture().size(), QSize(160, 12));
+    }
+
+    void modeTwoFindsTheChildToolbarAndOtherModesDoNothing()
+    {
+        QWidget screen;
+        new QToolBar(&screen);
+        const int before = PatternBrush::liveCount();
+        const PatternBrush* installed = ToolbarSkin::installedBrush("QToolBar");
+        for (int mode : {0, 3, -1}) {
+            ToolbarSkin::SetToolbarBrush(&screen, std::make_unique<PatternBrush>(ToolbarSkin::picture()), mode);
+            QCOMPARE(PatternBrush::liveCount(), before);
+            QCOMPARE(ToolbarSkin::installedBrush("QToolBar"), installed);
+        }
+        QCOMPARE(ToolbarSkin::installedBrush("QWidget"), nullptr);
+        ToolbarSkin::SetToolbarBrush(&screen, std::make_unique<PatternBrush>(ToolbarSkin::picture()), 2);
+        QVERIFY(ToolbarSkin::installedBrush("QToolBar") != installed);
+        QCOMPARE(ToolbarSkin::installedBrush("QWidget"), nullptr);
+        QCOMPARE(PatternBrush::liveCount(), 1);
+    }
+};
+
+QTEST_MAIN(ToolbarSkinTest)
+#include "ToolbarSkinTest.moc"

@@ -1,0 +1,101 @@
+// A C host with libkelm.so and config.ini in a folder of its own, as a till installs them.
+#include "TestDatabase.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+class CInterfaceTest : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_install;
+
+    // Runs the C host from the install folder; returns what it printed.
+    QStringList run(const QStringList& arguments)
+    {
+        QProcess host;
+        host.setProgram(m_install.filePath(QStringLiteral("c_host")));
+        host.setArguments(arguments);
+        host.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        host.start();
+        if (!host.waitForFinished(60000))
+            return {QStringLiteral("timed out")};
+        if (host.exitStatus() != QProcess::NormalExit || host.exitCode() != 0)
+            return {QStringLiteral("host exited with %1").arg(host.exitCode())};
+        return QString::fromUtf8(host.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        const QString library = QStringLiteral(KELM_LIBRARY);
+        QVERIFY(QFile::copy(QStringLiteral(C_HOST), m_install.filePath(QStringLiteral("c_host"))));
+        QVERIFY(QFile::copy(library, m_install.filePath(QFileInfo(library).fileName())));
+    }
+
+    void showsTheMemberScreenWithEveryMember()
+    {
+        TestDatabase t;
+        t.addMember(QStringLiteral("2026120500001"), QStringLiteral("张三"), QStringLiteral("150.5"), QStringLiteral("7"));
+        t.addMember(QStringLiteral("2026120500002"), QStringLiteral("O'Brien"));
+        QFile::remove(m_install.filePath(QStringLiteral("config.ini")));
+        QVERIFY(QFile::copy(t.databasePath(), m_install.filePath(QStringLiteral("shop.db"))));
+        QFile config(m_install.filePath(QStringLiteral("config.ini")));
+        QVERIFY(config.open(QIODevice::WriteOnly));
+        config.write("[config]\n数据库名称=shop.db\n");
+        config.close();
+
+        const QStringList out = run({QStringLiteral("kelm"), QStringLiteral("0"), QStringLiteral("show"),
+                                     QStringLiteral("kelm"), QStringLiteral("1"), QStringLiteral("kelm"),
+                                     QStringLiteral("1"), QStringLiteral("pump"), QStringLiteral("50"),
+                                     QStringLiteral("show")});
+        const QStringList expected = {
+            QStringLiteral("call rc=0 result=0 error="), // kelm(0): nothing shown
+            QStringLiteral("call rc=0 result=0 error="), // kelm(1)
+            QStringLiteral("call rc=0 result=0 error="), // kelm(1) again: still one screen
+            QStringLiteral("call rc=0 result=-1 error="), // pump
+            QStringLiteral("window Form1 \"会员管理\""),
+            QStringLiteral("rows 2"),
+            QStringLiteral("row 1|2026-12-01|张三|2026120500001|ID2026120500001|地址张三|13800000001|150.5|7"),
+            QStringLiteral("row 2|2026-12-01|O'Brien|2026120500002|ID2026120500002|地址O'Brien|13800000002|0|0"),
+        };
+        QCOMPARE(out, expected);
+
+        const QStringList late = run({QStringLiteral("invoke"), QStringLiteral("0x60030001"), QStringLiteral("1"),
+                                      QStringLiteral("invoke"), QStringLiteral("0x60030002"), QStringLiteral("1"),
+                                      QStringLiteral("badargs"), QStringLiteral("show")});
+        QCOMPARE(late.size(), 5);
+        QCOMPARE(late[0], QStringLiteral("call rc=0 result=0 error="));
+        QVERIFY2(late[1].startsWith(QStringLiteral("call rc=2 result=0 error=未知的调度标识")), qPrintable(late[1]));
+        QVERIFY(late[2].startsWith(QStringLiteral("call rc=2")));
+        QCOMPARE(late[3], QStringLiteral("window Form4 \"积分管理\""));
+        QCOMPARE(late[4], QStringLiteral("rows 0"));
+    }
+
+    void failsWithAReasonWhenTheDatabaseCannotBeOpened()
+    {
+        QFile::remove(m_install.filePath(QStringLiteral("config.ini")));
+        QStringList out = run({QStringLiteral("kelm"), QStringLiteral("1"), QStringLiteral("show"),
+                               QStringLiteral("kelm"), QStringLiteral("0")});
+        QCOMPARE(out.size(), 2);
+        QVERIFY2(out[0].startsWith(QStringLiteral("call rc=1 result=0 error=无法打开数据库：config.ini 中没有设置“数据库名称”")),
+                 qPrintable(out[0]));
+        // The host goes on: the next call works (and clears the error).
+        QCOMPARE(out[1], QStringLiteral("call rc=0 result=0 error="));
+
+        QFile config(m_install.filePath(QStringLiteral("config.ini")));
+        QVERIFY(config.open(QIODevice::WriteOnly));
+        config.write("[config]\n数据库名称=gone.db\n");
+        config.close();
+        out = run({QStringLiteral("kelm"), QStringLiteral("1"), QStringLiteral("show")});
+        QCOMPARE(out.size(), 1);
+        QVERIFY2(out[0].contains(QStringLiteral("gone.db")) && out[0].contains(QStringLiteral("不存在")), qPrintable(out[0]));
+        QVERIFY(!QFile::exists(m_install.filePath(QStringLiteral("gone.db"))));
+    }
+};
+
+QTEST_GUILESS_MAIN(CInterfaceTest)
+#include "CInterfaceTest.moc"

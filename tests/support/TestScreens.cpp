@@ -1,0 +1,62 @@
+#include "TestScreens.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QTest>
+#include <QToolBar>
+
+TestScreens::TestScreens(kelm::ReaderLibrary* reader)
+{
+    kelm::Module1::Seams seams;
+    seams.configPath = database.configPath();
+    seams.messages = &messages;
+    seams.reader = reader ? reader : &fakeReader;
+    m_registry = std::make_unique<kelm::ScreenRegistry>(std::move(seams));
+    kelm::ScreenRegistry::install(m_registry.get());
+}
+
+TestScreens::~TestScreens()
+{
+    m_registry.reset();
+    settle();
+}
+
+QWidget* TestScreens::visibleWindow(const QString& objectName)
+{
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->objectName() == objectName && window->isVisible())
+            return window;
+    }
+    return nullptr;
+}
+
+int TestScreens::visibleWindowCount(const QString& objectName)
+{
+    int count = 0;
+    for (QWidget* window : QApplication::topLevelWidgets())
+        count += window->objectName() == objectName && window->isVisible();
+    return count;
+}
+
+QLineEdit* TestScreens::box(QWidget* screen, const QString& objectName)
+{
+    return screen ? screen->findChild<QLineEdit*>(objectName) : nullptr;
+}
+
+QAction* TestScreens::button(QWidget* screen, const QString& key)
+{
+    auto* toolbar = screen ? screen->findChild<QToolBar*>(QStringLiteral("Toolbar1")) : nullptr;
+    if (!toolbar)
+        return nullptr;
+    for (QAction* action : toolbar->actions()) {
+        if (action->text() == key)
+            return action;
+    }
+    return nullptr;
+}
+
+void TestScreens::settle()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+}

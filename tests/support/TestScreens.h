@@ -1,0 +1,40 @@
+#pragma once
+
+#include "FakeReader.h"
+#include "ScriptedMessageBoxes.h"
+#include "TestDatabase.h"
+
+#include "entry/ScreenRegistry.h"
+
+#include <QAction>
+#include <QLineEdit>
+#include <QWidget>
+
+#include <memory>
+
+// Everything a screen test needs: a database, scripted message boxes, a reader, and a registry
+// of screens over them that Class1 also uses while the fixture lives.
+class TestScreens
+{
+public:
+    // reader: null gives a FakeReader that records every call.
+    explicit TestScreens(kelm::ReaderLibrary* reader = nullptr);
+    ~TestScreens();
+
+    TestDatabase database;
+    ScriptedMessageBoxes messages;
+    FakeReader fakeReader;
+    kelm::ScreenRegistry& registry() { return *m_registry; }
+    kelm::Module1& module() { return m_registry->module(); }
+
+    // A top-level window that is visible, by object name, or null.
+    static QWidget* visibleWindow(const QString& objectName);
+    static int visibleWindowCount(const QString& objectName);
+    static QLineEdit* box(QWidget* screen, const QString& objectName);
+    static QAction* button(QWidget* screen, const QString& key);
+    // Lets unloaded screens go (deferred deletes).
+    static void settle();
+
+private:
+    std::unique_ptr<kelm::ScreenRegistry> m_registry;
+};

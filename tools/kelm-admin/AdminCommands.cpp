@@ -1,0 +1,133 @@
+#include "AdminCommands.h"
+
+#include "common/CardKeyTable.h"
+#include "common/GiftTable.h"
+#include "common/MemberTable.h"
+#include "common/SchemaScript.h"
+#include "common/Settings.h"
+#include "common/SharedConnection.h"
+
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+namespace kelm::AdminCommands {
+
+namespace {
+
+std::unique_ptr<Database> openDatabase(const ConnectionSettings& connection)
+{
+    auto db = SharedConnection::createDatabase(connection.engine);
+    db->open(connection);
+    return db;
+}
+
+struct DemoMember
+{
+    const char* card;
+    const char* name;
+    const char* address;
+    const char* phone;
+    const char* password;
+    const char* idNumber;
+    const char* balance;
+    const char* points;
+};
+
+const DemoMember DemoMembers[] = {
+    {"2026110109150", "张伟", "北京市朝阳区建国路88号", "13801012345", "462", "110105198203154512", "0", "0"},
+    {"2026110210321", "王芳", "上海市浦东新区世纪大道100号", "13916623456", "462", "310115199007233026", "150.5", "120"},
+    {"2026110314085", "李娜", "广州市天河区体育西路56号", "13622278901", "8866", "440106198811052241", "320", "85"},
+    {"2026110416472", "刘洋", "深圳市南山区科技园南区", "13530045678", "462", "440305199512187716", "58.8", "300"},
+    {"2026110509233", "陈静", "杭州市西湖区文三路478号", "13757112233", "1234", "330106198701284420", "1000", "2560"},
+    {"2026110611104", "杨磊", "成都市锦江区春熙路32号", "18980034567", "462", "510104199302096631", "0", "40"},
+    {"2026110713555", "赵敏", "南京市鼓楼区中山北路200号", "15905178899", "462", "320106199108306028", "12.3", "0"},
+    {"2026110815016", "黄涛", "武汉市江汉区解放大道690号", "13871129900", "2580", "420103198605117753", "75", "15"},
+    {"2026110908427", "周婷", "西安市雁塔区小寨东路126号", "18629051122", "462", "610113199409252347", "200", "980"},
+    {"2026111017388", "吴刚", "重庆市渝中区解放碑步行街", "13983343344", "462", "500103198912041258", "5.5", "7"},
+    {"2026111111279", "O'Brien", "天津市和平区南京路189号", "13512256677", "462", "120101198510103318", "66.6", "66"},
+    {"2026111210190", "孙丽", "苏州市姑苏区观前街8号", "13862158800", "462", "320508199606163921", "0", "500"},
+};
+
+struct DemoGift
+{
+    const char* name;
+    const char* quantity;
+    const char* points;
+};
+
+const DemoGift DemoGifts[] = {
+    {"保温杯", "20", "80"},   {"雨伞", "35", "50"},     {"购物袋", "100", "10"},
+    {"电饭煲", "5", "600"},   {"毛巾礼盒", "40", "30"}, {"蓝牙耳机", "8", "900"},
+};
+
+} // namespace
+
+int init(const QString& configPath, QTextStream& out, QTextStream& err)
+{
+    try {
+        const Settings settings = Settings::load(configPath);
+        const ConnectionSettings connection = settings.connection();
+        if (connection.engine == Engine::Sqlite) {
+            if (connection.database.isEmpty()) {
+                err << "config.ini names no database file (key 数据库名称 in section config)\n";
+                return 1;
+            }
+            // The library never creates a database; setting one up is this tool's job.
+            QFile file(QDir(connection.baseFolder).absoluteFilePath(connection.database));
+            if (!file.exists() && !file.open(QIODevice::WriteOnly)) {
+                err << "cannot create " << file.fileName() << ": " << file.errorString() << "\n";
+                return 1;
+            }
+        }
+        QFile script(QStringLiteral(":/sql/") + SchemaScript::fileName(connection.engine));
+        if (!script.open(QIODevice::ReadOnly)) {
+            err << "the schema file " << script.fileName() << " is missing from this build\n";
+            return 1;
+        }
+        auto db = openDatabase(connection);
+        SchemaScript::run(*db, QString::fromUtf8(script.readAll()));
+        const auto keyByte = QRandomGenerator::system()->bounded(1, 256);
+        const QString identifier = QStringLiteral("%1").arg(keyByte, 2, 16, QLatin1Char('0')).toUpper();
+        CardKeyTable::insert(*db, identifier);
+        out << "created the six tables; card key byte " << identifier << "\n";
+        return 0;
+    } catch (const std::exception& failure) {
+        err << QString::fromUtf8(failure.what()) << "\n";
+        return 1;
+    }
+}
+
+int demo(const QString& configPath, QTextStream& out, QTextStream& err)
+{
+    try {
+        auto db = openDatabase(Settings::load(configPath).connection());
+        for (const DemoMember& m : DemoMembers) {
+            MemberTable::Record record{
+                QStringLiteral("2026-11-%1").arg(QString::fromLatin1(m.card + 6, 2)),
+                QString::fromUtf8(m.card),
+                QString::fromUtf8(m.name),
+                QString::fromUtf8(m.address),
+                QString::fromUtf8(m.phone),
+                QString::fromUtf8(m.password),
+                QString::fromUtf8(m.idNumber),
+            };
+            MemberTable::insert(*db, record);
+            MemberTable::updateBalance(*db, record.cardNumber, QString::fromUtf8(m.balance));
+            MemberTable::updatePoints(*db, record.cardNumber, QString::fromUtf8(m.points));
+        }
+        for (const DemoGift& g : DemoGifts) {
+            GiftTable::insert(*db, {QString::fromUtf8(g.name), QString::fromUtf8(g.quantity),
+                                    QString::fromUtf8(g.points)});
+        }
+        out << "added " << std::size(DemoMembers) << " members and " << std::size(DemoGifts) << " gifts\n";
+        return 0;
+    } catch (const std::exception& failure) {
+        err << QString::fromUtf8(failure.what()) << "\n";
+        return 1;
+    }
+}
+
+} // namespace kelm::AdminCommands

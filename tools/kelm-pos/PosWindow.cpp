@@ -1,0 +1,44 @@
+#include "PosWindow.h"
+
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+PosWindow::PosWindow()
+{
+    setWindowTitle(QStringLiteral("Qelvo通用收银系统 — 演示收银台"));
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    auto* title = new QLabel(QStringLiteral("收银台 1 号"), central);
+    title->setAlignment(Qt::AlignCenter);
+    QFont font = title->font();
+    font.setPointSize(font.pointSize() + 6);
+    title->setFont(font);
+    layout->addWidget(title);
+
+    auto* members = new QPushButton(QStringLiteral("会员管理"), central);
+    members->setObjectName(QStringLiteral("members"));
+    members->setMinimumHeight(48);
+    connect(members, &QPushButton::clicked, this, [this] { call(&kelm::Class1::kelm); });
+    layout->addWidget(members);
+
+    auto* points = new QPushButton(QStringLiteral("积分管理"), central);
+    points->setObjectName(QStringLiteral("points"));
+    points->setMinimumHeight(48);
+    connect(points, &QPushButton::clicked, this, [this] { call(&kelm::Class1::jfgl); });
+    layout->addWidget(points);
+
+    layout->addStretch();
+    setCentralWidget(central);
+    resize(320, 240);
+}
+
+void PosWindow::call(bool (kelm::Class1::*method)(bool))
+{
+    try {
+        (m_membership.*method)(true);
+    } catch (const kelm::Error& failure) {
+        QMessageBox::warning(this, windowTitle(), QString::fromUtf8(failure.what()));
+    }
+}
