@@ -172,6 +172,16 @@ void CompactTableModel::takeRow(int row)
     endRemoveRows();
 }
 
+void CompactTableModel::restoreRows()
+{
+    if (!m_taken)
+        return;
+    beginResetModel();
+    m_visible.clear();
+    m_taken = false;
+    endResetModel();
+}
+
 void CompactTableModel::setText(int row, int column, const QString& text)
 {
     if (row < 0 || row >= rowCount() || column < 1)

@@ -44,6 +44,8 @@ public:
     int rowOfRunningNumber(int runningNumber) const;
     // Takes a row out of the list (the database keeps it).
     void takeRow(int row);
+    // Brings back every row taken out since the last fill.
+    void restoreRows();
     // Changes one cell's shown text in place.
     void setText(int row, int column, const QString& text);
 

@@ -1,5 +1,6 @@
 #include "common/Settings.h"
 
+#include "common/Blanks.h"
 #include "common/ProfileReader.h"
 
 #include <QDir>
@@ -8,18 +9,6 @@
 namespace kelm {
 
 namespace {
-
-// Only the blank is trimmed from the login values; tabs and other white space stay.
-QString trimBlanks(const QString& text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text[begin] == u' ')
-        ++begin;
-    while (end > begin && text[end - 1] == u' ')
-        --end;
-    return text.mid(begin, end - begin);
-}
 
 // Paths are longer than the 29 bytes the login values keep.
 constexpr int PathBytes = 259;

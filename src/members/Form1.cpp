@@ -1,6 +1,8 @@
 #include "members/Form1.h"
 
+#include "common/Blanks.h"
 #include "common/CompactTableModel.h"
+#include "common/LostCardTable.h"
 #include "common/MemberTable.h"
 #include "common/Module1.h"
 #include "common/ReportListView.h"
@@ -98,8 +100,168 @@ void Form1::itemClick(const QModelIndex& index)
 
 void Form1::runCommand(const QString& key)
 {
-    if (key == Commands[8])
-        unload();
+    // A failure (a statement the database refuses, a member that is not there, a value that is
+    // no number) ends the command where it happened, silently: what was done stays done and the
+    // screen keeps the state it had reached.
+    try {
+        const int position = static_cast<int>(Commands.indexOf(key)) + 1;
+        switch (position) {
+        case 1:
+            addMember();
+            break;
+        case 2:
+            editMember();
+            break;
+        case 3:
+            deleteMember();
+            break;
+        case 4:
+            save();
+            break;
+        case 6:
+            reportLost();
+            break;
+        case 9:
+            unload();
+            break;
+        default:
+            break;
+        }
+    } catch (const std::exception&) {
+    }
+}
+
+QString Form1::proposeCardNumber(const QDateTime& now)
+{
+    const QDate date = now.date();
+    return QString::number(date.year()) + QString::number(date.month()) + QString::number(date.day())
+        + now.time().toString(QStringLiteral("H:mm:ss")).remove(u':');
+}
+
+void Form1::setRecordBoxesEnabled(bool enabled)
+{
+    for (QLineEdit* box : {m_name, m_phone, m_password, m_address, m_idNumber})
+        box->setEnabled(enabled);
+}
+
+void Form1::setButtonsEnabled(std::initializer_list<int> positions, bool enabled)
+{
+    for (int position : positions)
+        button(position)->setEnabled(enabled);
+}
+
+void Form1::addMember()
+{
+    m_entryMode = Adding;
+    m_model->restoreRows();
+    m_card->setText(proposeCardNumber(QDateTime::currentDateTime()));
+    m_name->setText(QStringLiteral("Vip"));
+    m_phone->clear();
+    m_password->setText(QStringLiteral("462"));
+    m_address->clear();
+    m_idNumber->clear();
+    setRecordBoxesEnabled(true);
+    setButtonsEnabled({1}, false);
+    setButtonsEnabled({4}, true);
+}
+
+void Form1::editMember()
+{
+    if (m_selectedRow == 0)
+        return;
+    m_model->restoreRows();
+    setRecordBoxesEnabled(true);
+    setButtonsEnabled({1, 2}, false);
+    setButtonsEnabled({4}, true);
+    m_entryMode = Editing;
+}
+
+void Form1::deleteMember()
+{
+    if (m_selectedRow == 0)
+        return;
+    if (!module().messages().confirm(QStringLiteral("你真的确定删除选定的会员吗？")))
+        return;
+    // Only a card whose balance or points are used up may go; a NULL counts as not used up.
+    bool deletable = false;
+    const bool found = MemberTable::selectBalanceAndPoints(module().database(), trimBlanks(m_card->text()),
+                                                           [&](const Row& row) {
+                                                               const Cell balance = row.cell("余额");
+                                                               const Cell points = row.cell("积分");
+                                                               deletable = (!balance.isNull() && balance.toNumber() == 0)
+                                                                   || (!points.isNull() && points.toNumber() == 0);
+                                                               return false;
+                                                           });
+    if (!found)
+        throw DatabaseError("没有卡号为“" + m_card->text().toStdString() + "”的会员。");
+    if (deletable) {
+        setButtonsEnabled({1, 2, 3}, false);
+        setButtonsEnabled({4}, true);
+        takeSelectedRow();
+        m_entryMode = Deleting;
+    } else {
+        module().messages().inform(QStringLiteral("该卡不能删除，只能挂失!"));
+    }
+}
+
+void Form1::reportLost()
+{
+    if (m_selectedRow == 0)
+        return;
+    if (!module().messages().confirm(QStringLiteral("你真的确定挂失选定的会员吗？")))
+        return;
+    setButtonsEnabled({1, 2, 3, 6}, false);
+    setButtonsEnabled({4}, true);
+    takeSelectedRow();
+    m_entryMode = ReportingLost;
+}
+
+void Form1::takeSelectedRow()
+{
+    m_model->restoreRows();
+    m_model->takeRow(m_model->rowOfRunningNumber(m_selectedRow));
+}
+
+void Form1::save()
+{
+    const MemberTable::Record member{
+        QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")),
+        trimBlanks(m_card->text()),
+        trimBlanks(m_name->text()),
+        trimBlanks(m_address->text()),
+        trimBlanks(m_phone->text()),
+        trimBlanks(m_password->text()),
+        trimBlanks(m_idNumber->text()),
+    };
+    Database& db = module().database();
+    MessageBoxService& messages = module().messages();
+    switch (m_entryMode) {
+    case Adding:
+        MemberTable::insert(db, member);
+        messages.inform(QStringLiteral("会员添加成功"));
+        break;
+    case Editing:
+        MemberTable::update(db, member);
+        messages.inform(QStringLiteral("修改成功"));
+        break;
+    case Deleting:
+        MemberTable::remove(db, member.cardNumber);
+        messages.inform(QStringLiteral("删除成功"));
+        break;
+    case ReportingLost:
+        LostCardTable::insert(db, member);
+        MemberTable::remove(db, member.cardNumber);
+        messages.inform(QStringLiteral("会员卡挂失成功，可重新补发会员卡！"));
+        break;
+    default:
+        break;
+    }
+    fillMemberList();
+    m_entryMode = Nothing;
+    m_selectedRow = 0;
+    setRecordBoxesEnabled(false);
+    setButtonsEnabled({1}, true);
+    setButtonsEnabled({4}, false);
 }
 
 void Form1::closeSteps()

@@ -2,7 +2,10 @@
 
 #include "entry/TopLevelScreen.h"
 
+#include <QDateTime>
+
 #include <cstdint>
+#include <initializer_list>
 
 class QGroupBox;
 class QLineEdit;
@@ -26,6 +29,13 @@ public:
 
     // The running number of the row clicked last; 0 when none is selected.
     int selectedRow() const { return m_selectedRow; }
+    // The change that save will carry out.
+    enum EntryMode : std::int16_t { Nothing = 0, Adding = 1, Editing = 2, Deleting = 3, ReportingLost = 6 };
+    EntryMode entryMode() const { return static_cast<EntryMode>(m_entryMode); }
+
+    // The card number a new member is proposed: year, month and day without leading zeros, then
+    // the time of day as H:mm:ss without the colons (18 July 2024 15:30:45 gives 2024718153045).
+    static QString proposeCardNumber(const QDateTime& now);
 
 protected:
     void load() override;
@@ -33,6 +43,17 @@ protected:
     void runCommand(const QString& key) override;
 
 private:
+    void addMember();
+    void editMember();
+    void deleteMember();
+    void reportLost();
+    void save();
+    // Takes the selected member's row out of the list until the next save; a row taken out for a
+    // change that was then replaced by another comes back.
+    void takeSelectedRow();
+    void setRecordBoxesEnabled(bool enabled);
+    void setButtonsEnabled(std::initializer_list<int> positions, bool enabled);
+
     void fillMemberList();
     void itemClick(const QModelIndex& index);
     QAction* button(int position) const; // 1-based, in button order

@@ -55,6 +55,16 @@ QAction* TestScreens::button(QWidget* screen, const QString& key)
     return nullptr;
 }
 
+void TestScreens::type(QWidget* box, const QString& text)
+{
+    for (QChar c : text) {
+        if (c.unicode() >= 0x20 && c.unicode() < 0x7F)
+            QTest::keyClick(box, c.toLatin1());
+        else
+            QTest::sendKeyEvent(QTest::Click, box, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
+}
+
 void TestScreens::settle()
 {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

@@ -32,6 +32,8 @@ public:
     static int visibleWindowCount(const QString& objectName);
     static QLineEdit* box(QWidget* screen, const QString& objectName);
     static QAction* button(QWidget* screen, const QString& key);
+    // Types text into a box key by key, as a cashier (or the input method, for Chinese) would.
+    static void type(QWidget* box, const QString& text);
     // Lets unloaded screens go (deferred deletes).
     static void settle();
 

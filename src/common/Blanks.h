@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+namespace kelm {
+
+// Removes leading and trailing blanks (the space character only; tabs and other white space stay),
+// as the screens trim what was typed before they store it.
+inline QString trimBlanks(const QString& text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text[begin] == u' ')
+        ++begin;
+    while (end > begin && text[end - 1] == u' ')
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+} // namespace kelm

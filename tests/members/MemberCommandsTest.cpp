@@ -1,0 +1,313 @@
+// The member screen's record commands, driven as a cashier drives them, checked in the list,
+// the boxes, the buttons, the messages and the database.
+#include "TestScreens.h"
+
+#include "members/Form1.h"
+
+#include <kelm/Class1.h>
+
+#include <QRegularExpression>
+#include <QTableView>
+#include <QTest>
+
+using namespace kelm;
+
+namespace {
+
+// The member screen of one test, with the cashier's gestures.
+struct MemberScreen
+{
+    TestScreens& t;
+    Form1* screen;
+
+    explicit MemberScreen(TestScreens& fixture)
+        : t(fixture)
+    {
+        Class1().kelm(true);
+        screen = static_cast<Form1*>(TestScreens::visibleWindow(QStringLiteral("Form1")));
+    }
+    ~MemberScreen()
+    {
+        if (TestScreens::visibleWindow(QStringLiteral("Form1")))
+            screen->close();
+    }
+
+    QTableView* list() const { return screen->findChild<QTableView*>(QStringLiteral("ListView1")); }
+    QLineEdit* box(const char* name) const { return TestScreens::box(screen, QString::fromLatin1(name)); }
+    void press(const char* key) const { TestScreens::button(screen, QString::fromUtf8(key))->trigger(); }
+    bool enabled(const char* key) const { return TestScreens::button(screen, QString::fromUtf8(key))->isEnabled(); }
+    int rows() const { return list()->model()->rowCount(); }
+    QString cell(int row, int column) const { return list()->model()->index(row, column).data().toString(); }
+    // Clicks the list row that shows this card number.
+    void clickCard(const QString& card) const
+    {
+        for (int row = 0; row < rows(); ++row) {
+            if (cell(row, 3) == card) {
+                const QModelIndex index = list()->model()->index(row, 2);
+                list()->scrollTo(index);
+                QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, list()->visualRect(index).center());
+                return;
+            }
+        }
+        QFAIL(qPrintable(QStringLiteral("no row shows card ") + card));
+    }
+    QStringList cards() const
+    {
+        QStringList result;
+        for (int row = 0; row < rows(); ++row)
+            result << cell(row, 3);
+        return result;
+    }
+    void type(const char* name, const QString& text) const
+    {
+        box(name)->clear();
+        TestScreens::type(box(name), text);
+    }
+};
+
+const QString A = QStringLiteral("1000000000001");
+const QString B = QStringLiteral("2000000000002");
+const QString C = QStringLiteral("3000000000003");
+
+} // namespace
+
+class MemberCommandsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup() { TestScreens::settle(); }
+
+    void addProposesACardNumberAndSavesANewMemberWithBalanceAndPointsZero()
+    {
+        TestScreens t;
+        MemberScreen s(t);
+        const QDateTime before = QDateTime::currentDateTime();
+        s.press("增加");
+        const QDateTime after = QDateTime::currentDateTime();
+        QVERIFY(QStringList({Form1::proposeCardNumber(before), Form1::proposeCardNumber(after)}).contains(s.box("Text5")->text()));
+        QCOMPARE(s.box("Text1")->text(), QStringLiteral("Vip"));
+        QCOMPARE(s.box("Text4")->text(), QStringLiteral("462"));
+        for (const char* name : {"Text1", "Text2", "Text3", "Text4", "Text6"})
+            QVERIFY2(s.box(name)->isEnabled(), name);
+        QVERIFY(!s.enabled("增加"));
+        QVERIFY(s.enabled("保存"));
+        QCOMPARE(s.screen->entryMode(), Form1::Adding);
+
+        s.type("Text5", QStringLiteral("  2026120512345 "));
+        s.type("Text1", QStringLiteral("  张'三 "));
+        s.type("Text2", QStringLiteral("北京市 \"东城区\"; DROP TABLE kelm"));
+        s.box("Text3")->setText(QStringLiteral("\t13800138000")); // pasted: a tab cannot be typed
+        s.type("Text6", QStringLiteral("110101199001011234"));
+        s.press("保存");
+        QCOMPARE(t.messages.texts(), QStringList({"会员添加成功"}));
+        QCOMPARE(t.messages.messages()[0].caption, AppCaption);
+        QCOMPARE(t.messages.messages()[0].icon, Message::Icon::Information);
+
+        // Blanks are trimmed, everything else is stored exactly.
+        QCOMPARE(t.database.scalar(QStringLiteral("SELECT 姓名 FROM kelm WHERE 卡号='2026120512345'")), QStringLiteral("张'三"));
+        QCOMPARE(t.database.scalar(QStringLiteral("SELECT 联系地址 FROM kelm")), QStringLiteral("北京市 \"东城区\"; DROP TABLE kelm"));
+        QCOMPARE(t.database.scalar(QStringLiteral("SELECT 联系电话 FROM kelm")), QStringLiteral("\t13800138000"));
+        QCOMPARE(t.database.scalar(QStringLiteral("SELECT 密码 FROM kelm")), QStringLiteral("462"));
+        QCOMPARE(t.database.scalar(QStringLiteral("SELECT 日期 FROM kelm")), QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")));
+        QCOMPARE(s.rows(), 1);
+        QCOMPARE(s.cell(0, 7), QStringLiteral("0"));
+        QCOMPARE(s.cell(0, 8), QStringLiteral("0"));
+        for (const char* name : {"Text1", "Text2", "Text3", "Text4", "Text6"})
+            QVERIFY2(!s.box(name)->isEnabled(), name);
+        QVERIFY(s.enabled("增加"));
+        QVERIFY(!s.enabled("保存"));
+        QCOMPARE(s.screen->entryMode(), Form1::Nothing);
+        QCOMPARE(s.screen->selectedRow(), 0);
+    }
+
+    void editWritesTheBoxesIncludingWhateverThePasswordBoxHolds()
+    {
+        TestScreens t;
+        t.database.addMember(A, QStringLiteral("张三"), QStringLiteral("5"), QStringLiteral("9"), QStringLiteral("8866"));
+        MemberScreen s(t);
+        s.clickCard(A);
+        s.press("修改");
+        QVERIFY(!s.enabled("增加"));
+        QVERIFY(!s.enabled("修改"));
+        QVERIFY(s.enabled("保存"));
+        s.type("Text1", QStringLiteral("张三丰"));
+        s.press("保存");
+        QCOMPARE(t.messages.texts(), QStringList({"修改成功"}));
+        QCOMPARE(t.database.scalar(QStringLiteral("SELECT 姓名 FROM kelm")), QStringLiteral("张三丰"));
+        // The password box was never filled from the list: the member now has the default.
+        QCOMPARE(t.database.scalar(QStringLiteral("SELECT 密码 FROM kelm")), QStringLiteral("462"));
+        QCOMPARE(t.database.scalar(QStringLiteral("SELECT 余额 FROM kelm")), QStringLiteral("5"));
+        QCOMPARE(s.cell(0, 2), QStringLiteral("张三丰"));
+    }
+
+    void rowCommandsDoNothingWithoutASelectedRow()
+    {
+        TestScreens t;
+        t.database.addMember(A, QStringLiteral("张三"));
+        MemberScreen s(t);
+        for (const char* key : {"修改", "删除", "挂失"}) {
+            QAction* action = TestScreens::button(s.screen, QString::fromUtf8(key));
+            action->setEnabled(true);
+            action->trigger();
+        }
+        QVERIFY(t.messages.messages().isEmpty());
+        QCOMPARE(s.screen->entryMode(), Form1::Nothing);
+        QVERIFY(!s.box("Text1")->isEnabled());
+        QCOMPARE(s.rows(), 1);
+    }
+
+    void deleteIsAllowedOnlyWhenBalanceOrPointsAreUsedUp()
+    {
+        TestScreens t;
+        t.database.addMember(A, QStringLiteral("零余额"), QStringLiteral("0"), QStringLiteral("5"));
+        t.database.addMember(B, QStringLiteral("零积分"), QStringLiteral("10"), QStringLiteral("0"));
+        t.database.addMember(C, QStringLiteral("都有"), QStringLiteral("10"), QStringLiteral("5"));
+        MemberScreen s(t);
+
+        s.clickCard(C);
+        s.press("删除");
+        QCOMPARE(t.messages.texts(), QStringList({"你真的确定删除选定的会员吗？", "该卡不能删除，只能挂失!"}));
+        QCOMPARE(t.messages.messages()[0].icon, Message::Icon::None);
+        QCOMPARE(t.messages.messages()[0].buttons, Message::Buttons::YesNo);
+        QCOMPARE(s.rows(), 3);
+        QCOMPARE(s.screen->entryMode(), Form1::Nothing);
+
+        t.messages.clear();
+        s.clickCard(A);
+        t.messages.answerNext(false);
+        s.press("删除");
+        QCOMPARE(t.messages.texts(), QStringList({"你真的确定删除选定的会员吗？"}));
+        QCOMPARE(s.rows(), 3);
+
+        s.press("删除");
+        QCOMPARE(s.cards(), QStringList({B, C}));
+        QCOMPARE(s.screen->entryMode(), Form1::Deleting);
+        QVERIFY(!s.enabled("增加") && !s.enabled("修改") && !s.enabled("删除") && s.enabled("保存"));
+        QCOMPARE(t.database.count(QStringLiteral("kelm")), 3); // nothing leaves the table before save
+        t.messages.clear();
+        s.press("保存");
+        QCOMPARE(t.messages.texts(), QStringList({"删除成功"}));
+        QCOMPARE(t.database.count(QStringLiteral("kelm")), 2);
+        QCOMPARE(s.cards(), QStringList({B, C}));
+        QCOMPARE(s.cell(0, 0), QStringLiteral("1"));
+
+        s.clickCard(B);
+        s.press("删除");
+        s.press("保存");
+        QCOMPARE(s.cards(), QStringList({C}));
+    }
+
+    void reportLostCopiesTheShownValuesToGsAndRemovesTheMember()
+    {
+        TestScreens t;
+        t.database.addMember(A, QStringLiteral("张三"), QStringLiteral("88"), QStringLiteral("7"), QStringLiteral("8866"));
+        t.database.addMember(B, QStringLiteral("李四"));
+        MemberScreen s(t);
+        s.clickCard(A);
+        s.press("挂失");
+        QCOMPARE(t.messages.texts(), QStringList({"你真的确定挂失选定的会员吗？"}));
+        QCOMPARE(s.cards(), QStringList({B}));
+        QVERIFY(!s.enabled("挂失") && s.enabled("保存"));
+        t.messages.clear();
+        s.press("保存");
+        QCOMPARE(t.messages.texts(), QStringList({"会员卡挂失成功，可重新补发会员卡！"}));
+        QCOMPARE(t.database.scalar(QStringLiteral(
+                     "SELECT 日期||'|'||卡号||'|'||姓名||'|'||联系地址||'|'||联系电话||'|'||密码||'|'||身份证号 FROM gs")),
+                 QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))
+                     + QStringLiteral("|1000000000001|张三|地址张三|13800000001|462|ID1000000000001"));
+        QCOMPARE(t.database.scalar(QStringLiteral("SELECT count(*) FROM kelm WHERE 卡号='1000000000001'")), QStringLiteral("0"));
+        QCOMPARE(s.cards(), QStringList({B}));
+    }
+
+    void aClickBelowARemovedRowActsOnTheClickedMember()
+    {
+        TestScreens t;
+        t.database.addMember(A, QStringLiteral("张三"));
+        t.database.addMember(B, QStringLiteral("李四"));
+        t.database.addMember(C, QStringLiteral("王五"));
+        MemberScreen s(t);
+        s.clickCard(A);
+        s.press("删除");
+        QCOMPARE(s.cards(), QStringList({B, C}));
+        // The rows keep their running numbers until the next save.
+        QCOMPARE(s.cell(0, 0), QStringLiteral("2"));
+        s.clickCard(C);
+        QCOMPARE(s.box("Text1")->text(), QStringLiteral("王五"));
+        QCOMPARE(s.screen->selectedRow(), 3);
+        // Reporting C lost replaces the pending delete of A: A's row comes back, C's goes.
+        s.press("挂失");
+        QCOMPARE(s.cards(), QStringList({A, B}));
+        s.press("保存");
+        QCOMPARE(t.database.scalar(QStringLiteral("SELECT 卡号 FROM gs")), C);
+        QCOMPARE(s.cards(), QStringList({A, B}));
+    }
+
+    void saveWithNothingPendingOnlyReloads()
+    {
+        TestScreens t;
+        t.database.addMember(A, QStringLiteral("张三"));
+        MemberScreen s(t);
+        t.database.addMember(B, QStringLiteral("李四"));
+        s.clickCard(A);
+        TestScreens::button(s.screen, QStringLiteral("保存"))->setEnabled(true);
+        s.press("保存");
+        QVERIFY(t.messages.messages().isEmpty());
+        QCOMPARE(s.cards(), QStringList({A, B}));
+        QCOMPARE(s.screen->selectedRow(), 0);
+        QVERIFY(!s.enabled("保存"));
+    }
+
+    void aFailureEndsTheCommandSilentlyWhereItHappened()
+    {
+        TestScreens t;
+        t.database.addMember(A, QStringLiteral("张三"));
+        MemberScreen s(t);
+        // Delete of a card number no member has: the lookup finds nothing and the command ends.
+        s.clickCard(A);
+        s.box("Text5")->setText(QStringLiteral("nobody"));
+        s.press("删除");
+        QCOMPARE(t.messages.texts(), QStringList({"你真的确定删除选定的会员吗？"}));
+        QCOMPARE(s.screen->entryMode(), Form1::Nothing);
+        QCOMPARE(s.rows(), 1);
+
+        // Report lost whose copy into gs fails: the member is not deleted, nothing is shown,
+        // and the pending change stays for another try.
+        t.messages.clear();
+        s.clickCard(A);
+        s.press("挂失");
+        t.database.exec(QStringLiteral("DROP TABLE gs"));
+        s.press("保存");
+        QCOMPARE(t.messages.texts(), QStringList({"你真的确定挂失选定的会员吗？"}));
+        QCOMPARE(t.database.count(QStringLiteral("kelm")), 1);
+        QCOMPARE(s.screen->entryMode(), Form1::ReportingLost);
+        QVERIFY(s.enabled("保存"));
+
+        // The screen goes on working once the table is back.
+        t.database.exec(QStringLiteral("CREATE TABLE gs (日期 TEXT, 卡号 TEXT, 姓名 TEXT, 联系地址 TEXT, 联系电话 TEXT, 密码 TEXT, 身份证号 TEXT)"));
+        s.press("保存");
+        QCOMPARE(t.database.count(QStringLiteral("kelm")), 0);
+        QCOMPARE(t.database.count(QStringLiteral("gs")), 1);
+    }
+
+    void twoAddsInOneSecondProposeTheSameNumberAndTheTimeMayBeShort()
+    {
+        const QDateTime morning(QDate(2024, 7, 18), QTime(9, 5, 7));
+        QCOMPARE(Form1::proposeCardNumber(QDateTime(QDate(2024, 7, 18), QTime(15, 30, 45))), QStringLiteral("2024718153045"));
+        QCOMPARE(Form1::proposeCardNumber(morning), QStringLiteral("202471890507"));
+        QCOMPARE(Form1::proposeCardNumber(morning), Form1::proposeCardNumber(morning.addMSecs(300)));
+    }
+
+    void exitUnloadsTheScreen()
+    {
+        TestScreens t;
+        MemberScreen s(t);
+        s.press("退出");
+        TestScreens::settle();
+        QCOMPARE(TestScreens::visibleWindow(QStringLiteral("Form1")), nullptr);
+        QVERIFY(!t.module().sharedConnection().isOpen());
+    }
+};
+
+QTEST_MAIN(MemberCommandsTest)
+#include "MemberCommandsTest.moc"
