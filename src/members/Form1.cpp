@@ -6,6 +6,7 @@
 #include "common/MemberTable.h"
 #include "common/Module1.h"
 #include "common/ReportListView.h"
+#include "entry/ScreenRegistry.h"
 
 #include <QAction>
 #include <QGroupBox>
@@ -21,6 +22,7 @@ const QStringList Form1::Commands = {
 Form1::Form1(ScreenRegistry& registry)
     : TopLevelScreen(registry, QStringLiteral("Form1"), QStringLiteral("会员管理"), QSize(15315, 11025))
     , m_frame(new QGroupBox(this))
+    , m_cardSequences(registry.module())
 {
     const QStyle::StandardPixmap icons[] = {
         QStyle::SP_FileIcon,           QStyle::SP_FileDialogDetailedView, QStyle::SP_TrashIcon,
@@ -118,8 +120,14 @@ void Form1::runCommand(const QString& key)
         case 4:
             save();
             break;
+        case 5:
+            issueCard();
+            break;
         case 6:
             reportLost();
+            break;
+        case 7:
+            initialiseCard();
             break;
         case 9:
             unload();
@@ -262,6 +270,33 @@ void Form1::save()
     setRecordBoxesEnabled(false);
     setButtonsEnabled({1}, true);
     setButtonsEnabled({4}, false);
+}
+
+void Form1::issueCard()
+{
+    // The card itself guards against a second issue; the member table is not asked.
+    const IssueOutcome outcome = m_cardSequences.issue(m_card->text(), m_readBuffer);
+    m_cardTextBuffer->setText(Card::upToFirstZero(Card::blockText(m_readBuffer)));
+    switch (outcome) {
+    case IssueOutcome::Issued:
+        module().messages().inform(QStringLiteral("发卡成功！"));
+        break;
+    case IssueOutcome::IssueFailed:
+        module().messages().inform(QStringLiteral("发卡失败！"));
+        break;
+    case IssueOutcome::AlreadyIssued:
+        module().messages().inform(QStringLiteral("此卡已经发行，不能重复发卡！"));
+        break;
+    }
+    m_cardSequences.halt();
+}
+
+void Form1::initialiseCard()
+{
+    const InitialiseOutcome outcome = m_cardSequences.initialise();
+    module().messages().inform(outcome == InitialiseOutcome::Initialised ? QStringLiteral("初始化成功！")
+                                                                          : QStringLiteral("初始化失败！"));
+    m_cardSequences.halt();
 }
 
 void Form1::closeSteps()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "card/CardSequences.h"
 #include "entry/TopLevelScreen.h"
 
 #include <QDateTime>
@@ -48,6 +49,8 @@ private:
     void deleteMember();
     void reportLost();
     void save();
+    void issueCard();
+    void initialiseCard();
     // Takes the selected member's row out of the list until the next save; a row taken out for a
     // change that was then replaced by another comes back.
     void takeSelectedRow();
@@ -73,6 +76,10 @@ private:
     // held in 32 bits.
     int m_selectedRow = 0;
     std::int16_t m_entryMode = 0;
+
+    CardSequences m_cardSequences;
+    // What the last card read found; a failed read leaves it as it was.
+    std::array<std::uint8_t, 16> m_readBuffer{};
 };
 
 } // namespace kelm
