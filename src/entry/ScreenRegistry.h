@@ -9,7 +9,10 @@
 namespace kelm {
 
 class Form1;
+class Form2;
+class Form3;
 class Form4;
+class Form5;
 class Screen;
 
 // Holds the shared state and the one instance of each screen, created on first reference. Screens
@@ -31,10 +34,16 @@ public:
     Module1& module() { return m_module; }
 
     Form1& form1();
+    Form2& form2();
+    Form3& form3();
     Form4& form4();
-    // The member screen when it exists, else null (nothing is created).
+    Form5& form5();
+    // The screen when it exists, else null (nothing is created).
     Form1* existingForm1() const;
+    Form2* existingForm2() const;
+    Form3* existingForm3() const;
     Form4* existingForm4() const;
+    Form5* existingForm5() const;
 
     // Called by a screen that is being unloaded: its next reference creates a fresh one.
     void forget(Screen* screen);
@@ -43,7 +52,10 @@ private:
     std::unique_ptr<MessageBoxService> m_ownMessages;
     Module1 m_module;
     QPointer<Form1> m_form1;
+    QPointer<Form2> m_form2;
+    QPointer<Form3> m_form3;
     QPointer<Form4> m_form4;
+    QPointer<Form5> m_form5;
 };
 
 } // namespace kelm

@@ -61,6 +61,16 @@ void Form4::load()
     fillGiftList();
 }
 
+void Form4::showMember(const QString& cardText, const QString& phone, const QString& idNumber,
+                       const QString& address, const QString& points)
+{
+    m_card->setText(cardText);
+    m_phone->setText(phone);
+    m_idNumber->setText(idNumber);
+    m_address->setText(address);
+    m_points->setText(points);
+}
+
 void Form4::fillGiftList()
 {
     Database& db = module().database();

@@ -22,6 +22,11 @@ public:
     // The six commands, in button order.
     static const QStringList Commands;
 
+    // Shows a member read from the card: all 16 characters of the card text and the member's
+    // telephone, ID-card number, address and points. The name box is not touched.
+    void showMember(const QString& cardText, const QString& phone, const QString& idNumber, const QString& address,
+                    const QString& points);
+
 protected:
     void load() override;
     void closeSteps() override;
