@@ -1,5 +1,10 @@
 #include "PosWindow.h"
 
+#include "ReaderPanel.h"
+
+#include "common/LibraryFolder.h"
+#include "common/Settings.h"
+
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -29,9 +34,12 @@ PosWindow::PosWindow()
     connect(points, &QPushButton::clicked, this, [this] { call(&kelm::Class1::jfgl); });
     layout->addWidget(points);
 
-    layout->addStretch();
+    // The cards folder config.ini names beside the library, where the simulated reader looks.
+    const kelm::Settings settings = kelm::Settings::load(kelm::Settings::pathIn(kelm::libraryFolder()));
+    layout->addWidget(new ReaderPanel(settings.cardsPath(), central));
+
     setCentralWidget(central);
-    resize(320, 240);
+    resize(360, 460);
 }
 
 void PosWindow::call(bool (kelm::Class1::*method)(bool))
