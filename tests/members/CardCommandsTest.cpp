@@ -8,6 +8,7 @@
 
 #include <kelm/Class1.h>
 
+#include <QPointer>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -26,7 +27,7 @@ struct CardDesk
     std::uint32_t serial = *folder.newCard();
     SimulatedReader reader{cards.path()};
     TestScreens t{&reader};
-    Form1* screen = nullptr;
+    QPointer<Form1> screen;
 
     explicit CardDesk(const QString& keyByte = QStringLiteral("A7"))
     {
