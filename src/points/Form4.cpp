@@ -1,15 +1,43 @@
 #include "points/Form4.h"
 
+#include "common/Blanks.h"
 #include "common/CompactTableModel.h"
 #include "common/GiftTable.h"
+#include "common/MemberTable.h"
 #include "common/Module1.h"
+#include "common/NumberText.h"
+#include "common/RedemptionTable.h"
 #include "common/ReportListView.h"
+#include "entry/ScreenRegistry.h"
+#include "points/Form5.h"
+#include "recharge/Form3.h"
 
 #include <QAction>
+#include <QDate>
 #include <QGroupBox>
+#include <QItemSelectionModel>
 #include <QLineEdit>
+#include <QLocale>
 
 namespace kelm {
+
+namespace {
+
+const QString DefaultPassword = QStringLiteral("462");
+const QString CardNotRead = QStringLiteral("请正确放置IC卡后，重试”读卡“操作");
+
+// A member field the database left empty shows as an empty box rather than failing the read.
+QString textOf(const Cell& cell)
+{
+    return cell.isNull() ? QString() : cell.toText();
+}
+
+QString withReason(const QString& text, const std::exception& failure)
+{
+    return text + QStringLiteral("\n") + QString::fromUtf8(failure.what());
+}
+
+} // namespace
 
 const QStringList Form4::Commands = {
     QStringLiteral("读卡"),     QStringLiteral("积分兑换"), QStringLiteral("积分修改"),
@@ -20,6 +48,7 @@ Form4::Form4(ScreenRegistry& registry)
     : TopLevelScreen(registry, QStringLiteral("Form4"), QStringLiteral("积分管理"), QSize(11295, 8535))
     , m_memberFrame(new QGroupBox(this))
     , m_giftFrame(new QGroupBox(QStringLiteral("可兑换的礼品"), this))
+    , m_cardSequences(registry.module())
 {
     const QStyle::StandardPixmap icons[] = {
         QStyle::SP_DriveFDIcon,   QStyle::SP_DialogApplyButton, QStyle::SP_FileDialogDetailedView,
@@ -79,8 +108,211 @@ void Form4::fillGiftList()
 
 void Form4::runCommand(const QString& key)
 {
-    if (key == Commands[5])
-        unload();
+    runHandler([&] {
+        switch (Commands.indexOf(key)) {
+        case 0:
+            readCard();
+            break;
+        case 1:
+            redeem();
+            break;
+        case 2:
+            editPoints();
+            break;
+        case 3:
+            openGiftCatalogue();
+            break;
+        case 4:
+            savePoints();
+            break;
+        case 5:
+            unload();
+            break;
+        default:
+            break;
+        }
+    });
+}
+
+void Form4::readCard()
+{
+    // A fresh buffer for every read, so a card that does not answer cannot pass for the one read
+    // before it.
+    std::array<std::uint8_t, 16> buffer{};
+    const std::int16_t status = m_cardSequences.readCard(buffer);
+    const QString cardText = Card::blockText(buffer);
+
+    struct Member
+    {
+        QString password;
+        QString phone;
+        QString idNumber;
+        QString address;
+        QString points;
+    };
+    std::optional<Member> member;
+    if (status == 0) {
+        MemberTable::selectByCard(module().database(), Card::cardNumber(cardText), [&](const Row& row) {
+            member = Member{textOf(row.cell("密码")), textOf(row.cell("联系电话")), textOf(row.cell("身份证号")),
+                            textOf(row.cell("联系地址")), textOf(row.cell("积分"))};
+            return false;
+        });
+    }
+    // No card, a card of another installation or one no member has: the boxes keep the member
+    // shown before, and the cashier is told to lay the card down again.
+    if (!member) {
+        module().messages().inform(CardNotRead);
+        return;
+    }
+    if (member->password == DefaultPassword) {
+        showMember(cardText, member->phone, member->idNumber, member->address, member->points);
+        m_cardSequences.beep();
+    } else {
+        // The password dialog reads the card itself and fills the boxes after a correct password.
+        module().verifyTarget = 2;
+        registry().form3().showScreen();
+    }
+}
+
+std::optional<int> Form4::selectedGiftRow() const
+{
+    // Rows are never taken out of this list, so the selected view row is the gift's list row.
+    const QModelIndexList rows = m_list->selectionModel()->selectedRows();
+    if (rows.isEmpty())
+        return std::nullopt;
+    return rows.first().row();
+}
+
+void Form4::redeem()
+{
+    if (m_card->text().isEmpty())
+        return;
+    MessageBoxService& messages = module().messages();
+
+    const QString pointsText = m_points->text();
+    if (pointsText.trimmed().isEmpty()) {
+        messages.inform(QStringLiteral("积分栏是空的，不能兑换！请重新读卡。"));
+        return;
+    }
+    if (!NumberText::parse(pointsText)) {
+        messages.inform(QStringLiteral("积分栏中的“%1”不是数字，不能兑换！").arg(pointsText));
+        return;
+    }
+    const std::optional<std::int16_t> points = NumberText::parseInt16(pointsText);
+    if (!points) {
+        messages.inform(QStringLiteral("积分 %1 超出了可兑换的范围（-32768 到 32767），不能兑换！").arg(pointsText));
+        return;
+    }
+    const std::optional<int> row = selectedGiftRow();
+    if (!row) {
+        messages.inform(QStringLiteral("请先在礼品列表中选择要兑换的礼品！"));
+        return;
+    }
+    const QString gift = m_model->text(*row, 1);
+    const QString priceText = m_model->text(*row, 2);
+    const std::optional<double> price = m_model->number(*row, 2);
+    if (!price) {
+        messages.inform(QStringLiteral("礼品“%1”的积分“%2”不是数字，不能兑换！").arg(gift, priceText));
+        return;
+    }
+    const std::optional<double> stock = m_model->number(*row, 3);
+    if (!stock) {
+        messages.inform(
+            QStringLiteral("礼品“%1”的数量“%2”不是数字，不能兑换！").arg(gift, m_model->text(*row, 3)));
+        return;
+    }
+    if (!(*price <= *points && *stock > 0)) {
+        messages.note(QStringLiteral("积分不够或者礼品的数量为零"));
+        return;
+    }
+
+    m_points->setText(NumberText::format(*points - *price));
+    const QString stockText = NumberText::format(*stock - 1);
+    m_model->setText(*row, 3, stockText);
+
+    // The three statements stand alone, with no transaction around them, and run in this order:
+    // the member's points, the gift's stock, the redemption record. When one fails, those before
+    // it stay done and the boxes keep the new values, so the message says exactly what reached
+    // the database for the cashier to put right by hand. A points update that finds no member
+    // (deleted since the card was read) stops before anything else, so no gift leaves the stock
+    // without its points being taken.
+    Database& db = module().database();
+    const QString cardNumber = Card::cardNumber(m_card->text());
+    try {
+        if (MemberTable::updatePoints(db, cardNumber, trimBlanks(m_points->text())) == 0) {
+            messages.inform(QStringLiteral("兑换没有完成：找不到卡号为“%1”的会员，积分、礼品库存和兑换记录都没有改动。"
+                                           "请重新读卡。")
+                                .arg(cardNumber));
+            return;
+        }
+    } catch (const std::exception& failure) {
+        messages.inform(withReason(
+            QStringLiteral("兑换没有完成：积分、礼品库存和兑换记录都没有改动。请重新读卡后再试。"), failure));
+        return;
+    }
+    try {
+        GiftTable::updateQuantityByName(db, gift, stockText);
+    } catch (const std::exception& failure) {
+        messages.inform(withReason(
+            QStringLiteral("兑换没有完成：会员的积分已经扣除，但礼品“%1”的库存没有减少，也没有兑换记录，请手工补记。")
+                .arg(gift),
+            failure));
+        return;
+    }
+    try {
+        RedemptionTable::insert(db, {QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat),
+                                     cardNumber, trimBlanks(m_name->text()), gift, priceText,
+                                     module().operatorName});
+    } catch (const std::exception& failure) {
+        messages.inform(withReason(
+            QStringLiteral("兑换没有完成：会员的积分和礼品“%1”的库存都已扣除，但兑换记录没有写入，请手工补记。").arg(gift),
+            failure));
+        return;
+    }
+    messages.inform(QStringLiteral("兑换成功"));
+}
+
+void Form4::editPoints()
+{
+    if (m_card->text().isEmpty())
+        return;
+    m_points->setEnabled(true);
+    module().messages().note(QStringLiteral("在积分栏直接修改积分，然后点击保存！"));
+}
+
+void Form4::savePoints()
+{
+    // The enabled points box is the only sign that a correction is under way.
+    if (!m_points->isEnabled())
+        return;
+    const QString cardNumber = Card::cardNumber(m_card->text());
+    if (MemberTable::updatePoints(module().database(), cardNumber, trimBlanks(m_points->text())) == 0) {
+        // The box stays open so the typed points are not lost.
+        module().messages().inform(
+            QStringLiteral("找不到卡号为“%1”的会员，积分没有保存。请重新读卡。").arg(cardNumber));
+        return;
+    }
+    m_points->setEnabled(false);
+    module().messages().note(QStringLiteral("积分修改成功"));
+}
+
+void Form4::openGiftCatalogue()
+{
+    // The catalogue's load opens the connection again.
+    closeConnection();
+    hide();
+    try {
+        registry().form5().showScreen();
+    } catch (const std::exception&) {
+        // The catalogue could not load: the cashier gets the points screen back, still working.
+        show();
+        try {
+            loadSettingsAndConnect();
+        } catch (const std::exception&) {
+            // The catalogue's failure is the one reported; the next command reports its own.
+        }
+        throw;
+    }
 }
 
 void Form4::closeSteps()

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "card/CardSequences.h"
 #include "entry/TopLevelScreen.h"
+
+#include <optional>
 
 class QGroupBox;
 class QLineEdit;
@@ -34,6 +37,13 @@ protected:
 
 private:
     void fillGiftList();
+    void readCard();
+    void redeem();
+    void editPoints();
+    void savePoints();
+    void openGiftCatalogue();
+    // The list row of the gift the cashier picked; no value when none is picked.
+    std::optional<int> selectedGiftRow() const;
 
     QGroupBox* m_memberFrame; // Frame1
     QGroupBox* m_giftFrame;   // Frame2
@@ -45,6 +55,8 @@ private:
     QLineEdit* m_idNumber; // Text6
     ReportListView* m_list;
     CompactTableModel* m_model;
+
+    CardSequences m_cardSequences;
 };
 
 } // namespace kelm

@@ -1,0 +1,473 @@
+// The points screen's commands, driven as a cashier drives them with a member card on the
+// simulated reader, checked in the boxes, the gift list, the messages and the database.
+#include "TestScreens.h"
+
+#include "card/CardFolder.h"
+#include "card/CardSequences.h"
+#include "card/SimulatedReader.h"
+#include "points/Form4.h"
+
+#include <kelm/Class1.h>
+
+#include <QDate>
+#include <QLocale>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace kelm;
+
+namespace {
+
+const QString Card1 = QStringLiteral("2026120100001");
+
+// The points screen of one test, a card folder and a reader holding its cards, and the
+// cashier's gestures.
+struct PointsScreen
+{
+    QTemporaryDir cardDir;
+    CardFolder folder{cardDir.path()};
+    SimulatedReader reader{cardDir.path()};
+    TestScreens t{&reader};
+    QWidget* screen = nullptr;
+
+    PointsScreen() = default;
+
+    // Opens the screen as the host does; gifts and members added before are listed.
+    void open()
+    {
+        Class1().jfgl(true);
+        screen = TestScreens::visibleWindow(QStringLiteral("Form4"));
+    }
+
+    // A new card laid on the reader, initialised and issued with the card number through the
+    // card sequences the member screen uses. Needs the screen open (the card key is in bz).
+    bool layIssuedCard(const QString& cardNumber)
+    {
+        const std::optional<std::uint32_t> serial = folder.newCard();
+        if (!serial || !folder.place(*serial))
+            return false;
+        CardSequences sequences(t.module());
+        const bool initialised = sequences.initialise() == InitialiseOutcome::Initialised;
+        sequences.halt();
+        std::array<std::uint8_t, 16> buffer{};
+        const bool issued = sequences.issue(cardNumber, buffer) == IssueOutcome::Issued;
+        sequences.halt();
+        return initialised && issued;
+    }
+
+    QTableView* list() const { return screen->findChild<QTableView*>(QStringLiteral("ListView1")); }
+    QLineEdit* box(const char* name) const { return TestScreens::box(screen, QString::fromLatin1(name)); }
+    void press(const char* key) const { TestScreens::button(screen, QString::fromUtf8(key))->trigger(); }
+    QString cell(int row, int column) const { return list()->model()->index(row, column).data().toString(); }
+    void clickGift(int row) const
+    {
+        const QModelIndex index = list()->model()->index(row, 1);
+        QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, list()->visualRect(index).center());
+    }
+    void retypePoints(const QString& text) const
+    {
+        box("Text4")->selectAll();
+        QTest::keyClick(box("Text4"), Qt::Key_Backspace);
+        TestScreens::type(box("Text4"), text);
+    }
+    QString memberPoints(const QString& card = Card1)
+    {
+        return t.database.scalar(QStringLiteral("SELECT 积分 FROM kelm WHERE 卡号='%1'").arg(card));
+    }
+    QString stock(const QString& gift)
+    {
+        return t.database.scalar(QStringLiteral("SELECT 数量 FROM lpgl WHERE 名称='%1'").arg(gift));
+    }
+    const Message& lastMessage() const { return t.messages.messages().constLast(); }
+};
+
+const Message Refused{QStringLiteral("积分不够或者礼品的数量为零"), QString(), Message::Icon::None, Message::Buttons::Ok};
+const Message Redeemed{QStringLiteral("兑换成功"), AppCaption, Message::Icon::Information, Message::Buttons::Ok};
+
+} // namespace
+
+class RedemptionTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup() { TestScreens::settle(); }
+
+    void readCardShowsAMemberWithTheDefaultPasswordAndBeeps()
+    {
+        PointsScreen s;
+        s.t.database.addMember(Card1, QStringLiteral("张三"), QStringLiteral("50"), QStringLiteral("120"));
+        s.t.database.exec(QStringLiteral("UPDATE kelm SET 身份证号 = NULL"));
+        s.open();
+        QVERIFY(s.layIssuedCard(Card1));
+        const int beeps = s.reader.beepCount();
+
+        s.press("读卡");
+        QCOMPARE(s.t.messages.texts(), QStringList());
+        QCOMPARE(s.box("Text5")->text(), QStringLiteral("000") + Card1);
+        QCOMPARE(s.box("Text3")->text(), QStringLiteral("13800000001"));
+        QCOMPARE(s.box("Text2")->text(), QStringLiteral("地址张三"));
+        QCOMPARE(s.box("Text4")->text(), QStringLiteral("120"));
+        // An ID-card number the database left empty shows as an empty box.
+        QCOMPARE(s.box("Text6")->text(), QString());
+        // The name is never read from the member row.
+        QCOMPARE(s.box("Text1")->text(), QStringLiteral("Vip"));
+        QVERIFY(!s.box("Text4")->isEnabled());
+        QCOMPARE(s.reader.beepCount(), beeps + 1);
+        QCOMPARE(s.t.module().verifyTarget, 0);
+    }
+
+    void aCardThatCannotBeReadOrBelongsToNoMemberAsksForTheCardAgain()
+    {
+        PointsScreen s;
+        s.t.database.addMember(Card1, QStringLiteral("张三"), QStringLiteral("0"), QStringLiteral("120"));
+        s.open();
+        QVERIFY(s.layIssuedCard(Card1));
+        s.press("读卡");
+        const QString placeAgain = QStringLiteral("请正确放置IC卡后，重试”读卡“操作");
+
+        // An issued card of a member that is not in the table.
+        QVERIFY(s.layIssuedCard(QStringLiteral("9999999999999")));
+        const int beeps = s.reader.beepCount();
+        s.press("读卡");
+        // A blank card: the card key does not open it.
+        s.folder.place(*s.folder.newCard());
+        s.press("读卡");
+        // No card at all.
+        s.folder.remove();
+        s.press("读卡");
+
+        QCOMPARE(s.t.messages.texts(), QStringList({placeAgain, placeAgain, placeAgain}));
+        QCOMPARE(s.t.messages.messages()[0].icon, Message::Icon::Information);
+        QCOMPARE(s.t.messages.messages()[0].caption, AppCaption);
+        // The member shown before stays, and nothing beeped.
+        QCOMPARE(s.box("Text5")->text(), QStringLiteral("000") + Card1);
+        QCOMPARE(s.box("Text4")->text(), QStringLiteral("120"));
+        QCOMPARE(s.reader.beepCount(), beeps);
+    }
+
+    void aMemberWithAnotherPasswordIsAskedForItInThePasswordDialog()
+    {
+        PointsScreen s;
+        s.t.database.addMember(Card1, QStringLiteral("张三"), QStringLiteral("0"), QStringLiteral("120"),
+                               QStringLiteral("8888"));
+        s.open();
+        QVERIFY(s.layIssuedCard(Card1));
+        const int beeps = s.reader.beepCount();
+        s.press("读卡");
+        QVERIFY(TestScreens::visibleWindow(QStringLiteral("Form3")));
+        QCOMPARE(s.t.module().verifyTarget, 2);
+        // The boxes wait for the dialog.
+        QCOMPARE(s.box("Text5")->text(), QString());
+        QCOMPARE(s.box("Text4")->text(), QString());
+        QCOMPARE(s.reader.beepCount(), beeps);
+        QCOMPARE(s.t.messages.texts(), QStringList());
+    }
+
+    void commandsWithoutAMemberDoNothing()
+    {
+        PointsScreen s;
+        s.t.database.addGift(QStringLiteral("保温杯"), QStringLiteral("5"), QStringLiteral("0"));
+        s.open();
+        s.clickGift(0);
+        s.press("积分兑换");
+        s.press("积分修改");
+        s.press("保存");
+        QCOMPARE(s.t.messages.texts(), QStringList());
+        QVERIFY(!s.box("Text4")->isEnabled());
+        QCOMPARE(s.cell(0, 3), QStringLiteral("5"));
+        QCOMPARE(s.t.database.count(QStringLiteral("lpdhjr")), 0);
+    }
+
+    void redeemingAtExactlyEnoughPointsEmptiesBalanceAndStockAndRecordsIt()
+    {
+        PointsScreen s;
+        s.t.database.addMember(Card1, QStringLiteral("张三"), QStringLiteral("0"), QStringLiteral("80"));
+        s.t.database.addGift(QStringLiteral("雨伞"), QStringLiteral("3"), QStringLiteral("30"));
+        s.t.database.addGift(QStringLiteral("保温杯"), QStringLiteral("1"), QStringLiteral("80"));
+        s.open();
+        QVERIFY(s.layIssuedCard(Card1));
+        s.press("读卡");
+        s.clickGift(1);
+        s.press("积分兑换");
+
+        QCOMPARE(s.t.messages.messages(), QList<Message>({Redeemed}));
+        QCOMPARE(s.box("Text4")->text(), QStringLiteral("0"));
+        QCOMPARE(s.cell(1, 3), QStringLiteral("0"));
+        QCOMPARE(s.cell(0, 3), QStringLiteral("3"));
+        QCOMPARE(s.memberPoints(), QStringLiteral("0"));
+        QCOMPARE(s.stock(QStringLiteral("保温杯")), QStringLiteral("0"));
+        QCOMPARE(s.stock(QStringLiteral("雨伞")), QStringLiteral("3"));
+        QCOMPARE(s.t.database.count(QStringLiteral("lpdhjr")), 1);
+        const QString record = QStringLiteral("SELECT %1 FROM lpdhjr");
+        QCOMPARE(s.t.database.scalar(record.arg(QStringLiteral("日期"))),
+                 QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat));
+        QCOMPARE(s.t.database.scalar(record.arg(QStringLiteral("卡号"))), Card1);
+        QCOMPARE(s.t.database.scalar(record.arg(QStringLiteral("姓名"))), QStringLiteral("Vip"));
+        QCOMPARE(s.t.database.scalar(record.arg(QStringLiteral("礼品"))), QStringLiteral("保温杯"));
+        QCOMPARE(s.t.database.scalar(record.arg(QStringLiteral("数量"))), QStringLiteral("1"));
+        QCOMPARE(s.t.database.scalar(record.arg(QStringLiteral("积分"))), QStringLiteral("80"));
+        QCOMPARE(s.t.database.scalar(record.arg(QStringLiteral("操作员"))), QStringLiteral("收银员甲"));
+
+        // The last one is gone: even with points enough the gift is refused.
+        s.press("积分修改");
+        s.retypePoints(QStringLiteral("500"));
+        s.press("积分兑换");
+        QCOMPARE(s.lastMessage(), Refused);
+        QCOMPARE(s.box("Text4")->text(), QStringLiteral("500"));
+        QCOMPARE(s.t.database.count(QStringLiteral("lpdhjr")), 1);
+        QCOMPARE(s.memberPoints(), QStringLiteral("0"));
+    }
+
+    void refusedRedemptionsWriteNothing_data()
+    {
+        QTest::addColumn<QString>("quantity");
+        QTest::addColumn<QString>("price");
+        QTest::addColumn<QString>("points");
+        QTest::addColumn<bool>("pick");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<bool>("bare");
+
+        const QString refused = Refused.text;
+        QTest::newRow("one point short") << "5" << "81" << "80" << true << refused << true;
+        QTest::newRow("stock 0") << "0" << "10" << "80" << true << refused << true;
+        QTest::newRow("stock negative") << "-2" << "10" << "80" << true << refused << true;
+        QTest::newRow("no gift picked") << "5" << "10" << "80" << false
+                                        << QStringLiteral("请先在礼品列表中选择要兑换的礼品！") << false;
+        QTest::newRow("points empty") << "5" << "10" << "" << true
+                                      << QStringLiteral("积分栏是空的，不能兑换！请重新读卡。") << false;
+        QTest::newRow("points no number") << "5" << "10" << "八十" << true
+                                          << QStringLiteral("积分栏中的“八十”不是数字，不能兑换！") << false;
+        QTest::newRow("points above 16 bits")
+            << "5" << "10" << "32767.5" << true
+            << QStringLiteral("积分 32767.5 超出了可兑换的范围（-32768 到 32767），不能兑换！") << false;
+        QTest::newRow("price no number") << "5" << "十" << "80" << true
+                                         << QStringLiteral("礼品“礼品”的积分“十”不是数字，不能兑换！") << false;
+        QTest::newRow("stock empty") << "<null>" << "10" << "80" << true
+                                     << QStringLiteral("礼品“礼品”的数量“”不是数字，不能兑换！") << false;
+    }
+
+    void refusedRedemptionsWriteNothing()
+    {
+        QFETCH(QString, quantity);
+        QFETCH(QString, price);
+        QFETCH(QString, points);
+        QFETCH(bool, pick);
+        QFETCH(QString, message);
+        QFETCH(bool, bare);
+
+        PointsScreen s;
+        s.t.database.addMember(Card1, QStringLiteral("张三"), QStringLiteral("0"), QStringLiteral("80"));
+        s.t.database.addGift(QStringLiteral("礼品"), quantity, price);
+        if (quantity == QStringLiteral("<null>"))
+            s.t.database.exec(QStringLiteral("UPDATE lpgl SET 数量 = NULL"));
+        s.open();
+        QVERIFY(s.layIssuedCard(Card1));
+        s.press("读卡");
+        s.press("积分修改");
+        s.retypePoints(points);
+        s.t.messages.clear();
+        if (pick)
+            s.clickGift(0);
+        const QString stockShown = s.cell(0, 3);
+        s.press("积分兑换");
+
+        QCOMPARE(s.t.messages.texts(), QStringList({message}));
+        QCOMPARE(s.lastMessage().icon, bare ? Message::Icon::None : Message::Icon::Information);
+        QCOMPARE(s.lastMessage().caption, bare ? QString() : AppCaption);
+        QCOMPARE(s.box("Text4")->text(), points);
+        QCOMPARE(s.cell(0, 3), stockShown);
+        QCOMPARE(s.memberPoints(), QStringLiteral("80"));
+        QCOMPARE(s.stock(QStringLiteral("礼品")), quantity);
+        QCOMPARE(s.t.database.count(QStringLiteral("lpdhjr")), 0);
+    }
+
+    void pointsWithAFractionAreRoundedHalfToEvenBeforeRedeeming_data()
+    {
+        QTest::addColumn<QString>("points");
+        QTest::addColumn<QString>("left");
+        QTest::newRow("97.5 counts as 98") << "97.5" << "88";
+        QTest::newRow("96.5 counts as 96") << "96.5" << "86";
+    }
+
+    void pointsWithAFractionAreRoundedHalfToEvenBeforeRedeeming()
+    {
+        QFETCH(QString, points);
+        QFETCH(QString, left);
+        PointsScreen s;
+        s.t.database.addMember(Card1, QStringLiteral("张三"), QStringLiteral("0"), points);
+        s.t.database.addGift(QStringLiteral("伞"), QStringLiteral("9"), QStringLiteral("10"));
+        s.open();
+        QVERIFY(s.layIssuedCard(Card1));
+        s.press("读卡");
+        QCOMPARE(s.box("Text4")->text(), points);
+        s.clickGift(0);
+        s.press("积分兑换");
+        QCOMPARE(s.box("Text4")->text(), left);
+        QCOMPARE(s.memberPoints(), left);
+        QCOMPARE(s.cell(0, 3), QStringLiteral("8"));
+    }
+
+    void aRedemptionThatFailsPartWaySaysWhatReachedTheDatabase_data()
+    {
+        QTest::addColumn<QString>("sabotage");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("points");
+        QTest::addColumn<QString>("stock");
+
+        QTest::newRow("member gone since the read")
+            << "DELETE FROM kelm"
+            << QStringLiteral("兑换没有完成：找不到卡号为“%1”的会员，积分、礼品库存和兑换记录都没有改动。请重新读卡。")
+                   .arg(Card1)
+            << "<none>" << "5";
+        QTest::newRow("points refused")
+            << "CREATE TRIGGER no_points BEFORE UPDATE ON kelm BEGIN SELECT RAISE(ABORT, 'kelm locked'); END"
+            << QStringLiteral("兑换没有完成：积分、礼品库存和兑换记录都没有改动。请重新读卡后再试。") << "80" << "5";
+        QTest::newRow("stock refused")
+            << "CREATE TRIGGER no_stock BEFORE UPDATE ON lpgl BEGIN SELECT RAISE(ABORT, 'lpgl locked'); END"
+            << QStringLiteral("兑换没有完成：会员的积分已经扣除，但礼品“伞”的库存没有减少，也没有兑换记录，请手工补记。")
+            << "70" << "5";
+        QTest::newRow("record refused")
+            << "CREATE TRIGGER no_record BEFORE INSERT ON lpdhjr BEGIN SELECT RAISE(ABORT, 'lpdhjr locked'); END"
+            << QStringLiteral("兑换没有完成：会员的积分和礼品“伞”的库存都已扣除，但兑换记录没有写入，请手工补记。")
+            << "70" << "4";
+    }
+
+    void aRedemptionThatFailsPartWaySaysWhatReachedTheDatabase()
+    {
+        QFETCH(QString, sabotage);
+        QFETCH(QString, message);
+        QFETCH(QString, points);
+        QFETCH(QString, stock);
+        PointsScreen s;
+        s.t.database.addMember(Card1, QStringLiteral("张三"), QStringLiteral("0"), QStringLiteral("80"));
+        s.t.database.addGift(QStringLiteral("伞"), QStringLiteral("5"), QStringLiteral("10"));
+        s.open();
+        QVERIFY(s.layIssuedCard(Card1));
+        s.press("读卡");
+        s.clickGift(0);
+        s.t.database.exec(sabotage);
+        s.press("积分兑换");
+
+        QCOMPARE(s.t.messages.texts().size(), 1);
+        QVERIFY2(s.t.messages.texts()[0].startsWith(message), qPrintable(s.t.messages.texts()[0]));
+        QCOMPARE(s.lastMessage().icon, Message::Icon::Information);
+        QCOMPARE(s.memberPoints(), points);
+        QCOMPARE(s.stock(QStringLiteral("伞")), stock);
+        QCOMPARE(s.t.database.count(QStringLiteral("lpdhjr")), 0);
+        QVERIFY(s.screen->isVisible());
+    }
+
+    void pointsAreCorrectedByHandOnceAndFoundByTheCardNumberAsText_data()
+    {
+        QTest::addColumn<QString>("card");
+        QTest::newRow("digits") << Card1;
+        QTest::newRow("leading zeros") << "0000000000042";
+        QTest::newRow("letters") << "VIP-000000001";
+    }
+
+    void pointsAreCorrectedByHandOnceAndFoundByTheCardNumberAsText()
+    {
+        QFETCH(QString, card);
+        PointsScreen s;
+        s.t.database.addMember(card, QStringLiteral("张三"), QStringLiteral("0"), QStringLiteral("80"));
+        s.t.database.addMember(QStringLiteral("42"), QStringLiteral("李四"), QStringLiteral("0"), QStringLiteral("7"));
+        s.t.database.addGift(QStringLiteral("伞"), QStringLiteral("5"), QStringLiteral("10"));
+        s.open();
+        QVERIFY(s.layIssuedCard(card));
+        s.press("读卡");
+        s.press("积分修改");
+        QCOMPARE(s.t.messages.messages(),
+                 QList<Message>({{QStringLiteral("在积分栏直接修改积分，然后点击保存！"), QString(), Message::Icon::None,
+                                  Message::Buttons::Ok}}));
+        QVERIFY(s.box("Text4")->isEnabled());
+        s.retypePoints(QStringLiteral(" 250 "));
+        s.press("保存");
+        QCOMPARE(s.lastMessage(),
+                 Message({QStringLiteral("积分修改成功"), QString(), Message::Icon::None, Message::Buttons::Ok}));
+        QVERIFY(!s.box("Text4")->isEnabled());
+        QCOMPARE(s.memberPoints(card), QStringLiteral("250"));
+        QCOMPARE(s.memberPoints(QStringLiteral("42")), QStringLiteral("7"));
+
+        // A second save without a new correction writes nothing and says nothing.
+        s.t.database.exec(QStringLiteral("UPDATE kelm SET 积分 = 1 WHERE 卡号 = '%1'").arg(card));
+        s.t.messages.clear();
+        s.press("保存");
+        QCOMPARE(s.t.messages.texts(), QStringList());
+        QCOMPARE(s.memberPoints(card), QStringLiteral("1"));
+
+        // A redemption finds the same member; it starts from the points the box shows.
+        s.clickGift(0);
+        s.press("积分兑换");
+        QCOMPARE(s.lastMessage(), Redeemed);
+        QCOMPARE(s.memberPoints(card), QStringLiteral("240"));
+        QCOMPARE(s.memberPoints(QStringLiteral("42")), QStringLiteral("7"));
+        QCOMPARE(s.t.database.scalar(QStringLiteral("SELECT 卡号 FROM lpdhjr")), card);
+    }
+
+    void aCorrectionForAMemberGoneSinceTheReadKeepsTheTypedPoints()
+    {
+        PointsScreen s;
+        s.t.database.addMember(Card1, QStringLiteral("张三"), QStringLiteral("0"), QStringLiteral("80"));
+        s.open();
+        QVERIFY(s.layIssuedCard(Card1));
+        s.press("读卡");
+        s.press("积分修改");
+        s.retypePoints(QStringLiteral("300"));
+        s.t.database.exec(QStringLiteral("DELETE FROM kelm"));
+        s.t.messages.clear();
+        s.press("保存");
+        QCOMPARE(s.t.messages.texts(),
+                 QStringList({QStringLiteral("找不到卡号为“%1”的会员，积分没有保存。请重新读卡。").arg(Card1)}));
+        QVERIFY(s.box("Text4")->isEnabled());
+        QCOMPARE(s.box("Text4")->text(), QStringLiteral("300"));
+    }
+
+    void theCatalogueRoadLeavesThePointsScreenAsItWas()
+    {
+        PointsScreen s;
+        s.t.database.addMember(Card1, QStringLiteral("张三"), QStringLiteral("0"), QStringLiteral("80"));
+        s.t.database.addGift(QStringLiteral("伞"), QStringLiteral("5"), QStringLiteral("10"));
+        s.open();
+        QVERIFY(s.layIssuedCard(Card1));
+        s.press("读卡");
+        s.clickGift(0);
+        s.press("积分兑换");
+        QCOMPARE(s.cell(0, 3), QStringLiteral("4"));
+
+        s.press("礼品管理");
+        QVERIFY(!s.screen->isVisible());
+        QWidget* catalogue = TestScreens::visibleWindow(QStringLiteral("Form5"));
+        QVERIFY(catalogue);
+        auto* giftList = catalogue->findChild<QTableView*>(QStringLiteral("ListView1"));
+        QCOMPARE(giftList->model()->index(0, 3).data().toString(), QStringLiteral("4"));
+        // The stock is raised in the catalogue.
+        s.t.database.exec(QStringLiteral("UPDATE lpgl SET 数量 = 50"));
+        TestScreens::button(catalogue, QStringLiteral("退出"))->trigger();
+        TestScreens::settle();
+        QCOMPARE(TestScreens::visibleWindow(QStringLiteral("Form5")), nullptr);
+        QVERIFY(!s.screen->isVisible());
+        QVERIFY(s.t.module().sharedConnection().isOpen());
+
+        Class1().jfgl(true);
+        QCOMPARE(TestScreens::visibleWindow(QStringLiteral("Form4")), s.screen);
+        // Not loaded again: the old stock, the member and the picked gift are still there.
+        QCOMPARE(s.cell(0, 3), QStringLiteral("4"));
+        QCOMPARE(s.box("Text5")->text(), QStringLiteral("000") + Card1);
+        QCOMPARE(s.box("Text4")->text(), QStringLiteral("70"));
+        s.press("积分兑换");
+        QCOMPARE(s.box("Text4")->text(), QStringLiteral("60"));
+        QCOMPARE(s.memberPoints(), QStringLiteral("60"));
+        QCOMPARE(s.stock(QStringLiteral("伞")), QStringLiteral("3"));
+        QCOMPARE(s.t.database.count(QStringLiteral("lpdhjr")), 2);
+
+        s.press("退出");
+        TestScreens::settle();
+        QCOMPARE(TestScreens::visibleWindow(QStringLiteral("Form4")), nullptr);
+        QCOMPARE(s.t.module().readerHandle, -1);
+    }
+};
+
+QTEST_MAIN(RedemptionTest)
+#include "RedemptionTest.moc"
