@@ -7,10 +7,14 @@
 #include "common/Module1.h"
 #include "common/ReportListView.h"
 #include "entry/ScreenRegistry.h"
+#include "recharge/Form2.h"
+#include "recharge/Form3.h"
 
 #include <QAction>
 #include <QGroupBox>
 #include <QLineEdit>
+
+#include <optional>
 
 namespace kelm {
 
@@ -128,6 +132,9 @@ void Form1::runCommand(const QString& key)
             break;
         case 7:
             initialiseCard();
+            break;
+        case 8:
+            rechargeCard();
             break;
         case 9:
             unload();
@@ -297,6 +304,31 @@ void Form1::initialiseCard()
     module().messages().inform(outcome == InitialiseOutcome::Initialised ? QStringLiteral("初始化成功！")
                                                                           : QStringLiteral("初始化失败！"));
     m_cardSequences.halt();
+}
+
+void Form1::rechargeCard()
+{
+    // A fresh buffer: a card that cannot be read leaves it zero, and zeros are no member's number.
+    std::array<std::uint8_t, 16> buffer{};
+    m_cardSequences.readCard(buffer);
+    std::optional<QString> password;
+    const bool found = MemberTable::selectByCard(module().database(), Card::cardNumber(Card::blockText(buffer)),
+                                                 [&](const Row& row) {
+                                                     // A member without a password is not on the default one:
+                                                     // the password dialog decides.
+                                                     const Cell cell = row.cell("密码");
+                                                     if (!cell.isNull())
+                                                         password = cell.toText();
+                                                     return false;
+                                                 });
+    if (!found)
+        return;
+    if (password == QStringLiteral("462")) {
+        registry().form2().showScreen();
+    } else {
+        module().verifyTarget = 1;
+        registry().form3().showScreen();
+    }
 }
 
 void Form1::closeSteps()

@@ -51,6 +51,9 @@ private:
     void save();
     void issueCard();
     void initialiseCard();
+    // Opens the recharge dialog for the member whose card lies on the reader, through the password
+    // dialog unless the member still has the default password.
+    void rechargeCard();
     // Takes the selected member's row out of the list until the next save; a row taken out for a
     // change that was then replaced by another comes back.
     void takeSelectedRow();

@@ -1,14 +1,163 @@
 #include "recharge/Form3.h"
 
+#include "common/MemberTable.h"
+#include "common/Module1.h"
+#include "entry/ScreenRegistry.h"
+#include "members/Form1.h"
+#include "points/Form4.h"
+#include "recharge/Form2.h"
+
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+
 namespace kelm {
+
+namespace {
+
+// A padlock on a member card, drawn rather than shipped so the dialog needs no picture file.
+QPixmap padlockPicture(int size)
+{
+    QPixmap picture(size, size);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const qreal unit = size / 20.0;
+
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0x2f, 0x6d, 0xb5));
+    painter.drawRoundedRect(QRectF(unit, 5 * unit, 14 * unit, 9 * unit), unit, unit);
+    painter.setBrush(QColor(0xf2, 0xc1, 0x2e));
+    painter.drawRect(QRectF(unit, 7 * unit, 14 * unit, 1.5 * unit));
+
+    painter.setPen(QPen(QColor(0x55, 0x55, 0x55), 1.6 * unit));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawArc(QRectF(10 * unit, 7 * unit, 7 * unit, 8 * unit), 0, 180 * 16);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0xd4, 0xa0, 0x17));
+    painter.drawRoundedRect(QRectF(9 * unit, 11 * unit, 9 * unit, 8 * unit), unit, unit);
+    painter.setBrush(QColor(0x40, 0x30, 0x10));
+    QPainterPath keyhole;
+    keyhole.addEllipse(QPointF(13.5 * unit, 14 * unit), 1.1 * unit, 1.1 * unit);
+    keyhole.addRect(QRectF(13 * unit, 14 * unit, unit, 3 * unit));
+    painter.drawPath(keyhole.simplified());
+    return picture;
+}
+
+// A member row's column as text; a column without a value reads as empty text.
+QString textOf(const Row& row, std::string_view column)
+{
+    const Cell cell = row.cell(column);
+    return cell.isNull() ? QString() : cell.toText();
+}
+
+} // namespace
 
 Form3::Form3(ScreenRegistry& registry)
     : Screen(registry, QStringLiteral("Form3"), QStringLiteral("密码验证"), QSize(6390, 2880))
+    , m_cardSequences(registry.module())
 {
+    auto* frame = new QGroupBox(this);
+    frame->setObjectName(QStringLiteral("Frame1"));
+    frame->setGeometry(twips(120), twips(60), twips(6150), twips(2700));
+
+    auto* image = new QLabel(frame);
+    image->setObjectName(QStringLiteral("Image1"));
+    image->setGeometry(twips(240), twips(240), twips(900), twips(900));
+    image->setPixmap(padlockPicture(twips(900)));
+
+    auto* prompt = new QLabel(QStringLiteral("请输入密码："), frame);
+    prompt->setObjectName(QStringLiteral("Label1"));
+    prompt->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    prompt->setGeometry(twips(1320), twips(600), twips(1455), twips(375));
+    m_password = addTextBox(frame, QStringLiteral("Text1"), QString(), 2835, 600, 3015);
+    m_password->setEchoMode(QLineEdit::Password);
+    // Each typed character shows as "*", not as the style's own dot.
+    m_password->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
+
+    m_ok = new QPushButton(QStringLiteral("确定"), frame);
+    m_ok->setObjectName(QStringLiteral("Command1"));
+    m_ok->setGeometry(twips(1560), twips(1800), twips(1455), twips(495));
+    m_ok->setDefault(true);
+    m_ok->setAutoDefault(true);
+    m_cancel = new QPushButton(QStringLiteral("取消"), frame);
+    m_cancel->setObjectName(QStringLiteral("Command2"));
+    m_cancel->setGeometry(twips(3600), twips(1800), twips(1455), twips(495));
+    m_cancel->setAutoDefault(true);
+
+    connect(m_ok, &QPushButton::clicked, this, [this] { runHandler([this] { verify(); }); });
+    // Cancel only puts the dialog away: the typed password and the open reader stay.
+    connect(m_cancel, &QPushButton::clicked, this, [this] { hide(); });
 }
 
 void Form3::load()
 {
+    setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    m_password->setFocus();
+}
+
+void Form3::verify()
+{
+    // The card is not halted afterwards: the dialog that follows reads it again at once.
+    std::array<std::uint8_t, 16> buffer{};
+    if (m_cardSequences.readCard(buffer) != 0) {
+        module().messages().inform(QStringLiteral("你可能没有正确放置会员卡，读取会员卡失败！"));
+        return;
+    }
+    const QString cardText = Card::upToFirstZero(Card::blockText(buffer));
+    QString phone;
+    QString idNumber;
+    QString address;
+    QString points;
+    const bool found = MemberTable::selectByCard(
+        module().database(), Card::cardNumber(Card::blockText(buffer)), [&](const Row& row) {
+            // A member without a password has none to type: the empty box matches it.
+            m_storedPassword = textOf(row, "密码");
+            phone = textOf(row, "联系电话");
+            idNumber = textOf(row, "身份证号");
+            address = textOf(row, "联系地址");
+            points = textOf(row, "积分");
+            return false;
+        });
+    if (!found) {
+        module().messages().inform(QStringLiteral("此卡不是本店会员卡！"));
+        return;
+    }
+    // Exact: letter case and blanks are part of a password.
+    if (m_password->text() != m_storedPassword) {
+        module().messages().inform(QStringLiteral("密码错误，请重新输入！"));
+        return;
+    }
+    if (module().verifyTarget == 1) {
+        registry().form2().showScreen();
+        unload();
+    }
+    if (module().verifyTarget == 2) {
+        if (Form4* pointsScreen = registry().existingForm4())
+            pointsScreen->showMember(cardText, phone, idNumber, address, points);
+        m_cardSequences.beep();
+        hide();
+    }
+}
+
+void Form3::keyPressEvent(QKeyEvent* event)
+{
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && m_ok->isEnabled()) {
+        m_ok->click();
+        return;
+    }
+    Screen::keyPressEvent(event);
+}
+
+void Form3::closeSteps()
+{
+    if (Form1* memberScreen = registry().existingForm1())
+        memberScreen->setEnabled(true);
+    module().closeReader();
 }
 
 } // namespace kelm

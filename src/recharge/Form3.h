@@ -1,6 +1,10 @@
 #pragma once
 
+#include "card/CardSequences.h"
 #include "entry/Screen.h"
+
+class QLineEdit;
+class QPushButton;
 
 namespace kelm {
 
@@ -15,6 +19,19 @@ public:
 
 protected:
     void load() override;
+    void closeSteps() override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void verify();
+
+    QLineEdit* m_password; // Text1
+    QPushButton* m_ok;     // Command1
+    QPushButton* m_cancel; // Command2
+
+    CardSequences m_cardSequences;
+    // The password of the member found by the last verification.
+    QString m_storedPassword;
 };
 
 } // namespace kelm

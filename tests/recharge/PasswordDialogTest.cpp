@@ -1,0 +1,240 @@
+// The password dialog on both of its roads: from the member screen's 充值 on to the recharge
+// dialog, and from the points screen to its member boxes.
+#include "RechargeTill.h"
+
+#include "entry/ScreenRegistry.h"
+
+using namespace kelm;
+
+namespace {
+
+const QString A = QStringLiteral("1000000000001");
+const QString Stranger = QStringLiteral("9000000000009");
+
+} // namespace
+
+class PasswordDialogTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup() { TestScreens::settle(); }
+
+    void anotherPasswordAsksForItExactlyBeforeTheRecharge()
+    {
+        RechargeTill till;
+        till.t.database.addMember(A, QStringLiteral("张三"), QStringLiteral("100"), QStringLiteral("0"),
+                                  QStringLiteral("Ab 1"));
+        Form1* members = till.openMemberScreen();
+        QVERIFY(till.layNewCard(A));
+        till.pressRecharge();
+        QWidget* dialog = till.passwordDialog();
+        QVERIFY(dialog);
+        QVERIFY(!till.rechargeDialog());
+        QCOMPARE(till.module().verifyTarget, 1);
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("密码验证"));
+        QVERIFY(dialog->windowFlags() & Qt::WindowStaysOnTopHint);
+        QCOMPARE(dialog->size(), QSize(6390 / 15, 2880 / 15));
+        QCOMPARE(dialog->findChild<QLabel*>(QStringLiteral("Label1"))->text(), QStringLiteral("请输入密码："));
+        QVERIFY(!dialog->findChild<QLabel*>(QStringLiteral("Image1"))->pixmap().isNull());
+        QLineEdit* password = TestScreens::box(dialog, QStringLiteral("Text1"));
+        QCOMPARE(password->echoMode(), QLineEdit::Password);
+        QCOMPARE(password->displayText(), QString());
+        QVERIFY(RechargeTill::command(dialog, "Command1")->isDefault());
+        QCOMPARE(RechargeTill::command(dialog, "Command2")->text(), QStringLiteral("取消"));
+        QVERIFY(members->isEnabled());
+
+        // Letter case and blanks count; an empty box is wrong too.
+        for (const QString& wrong : {QStringLiteral("ab 1"), QStringLiteral("Ab 1 "), QStringLiteral(" Ab 1"),
+                                     QStringLiteral("Ab1"), QString()}) {
+            till.t.messages.clear();
+            RechargeTill::typeAndEnter(dialog, "Text1", wrong);
+            QCOMPARE(till.t.messages.texts(), QStringList({"密码错误，请重新输入！"}));
+            QCOMPARE(till.t.messages.messages()[0].caption, AppCaption);
+            QCOMPARE(till.passwordDialog(), dialog);
+            QCOMPARE(password->text(), wrong);
+            QCOMPARE(password->displayText(), QString(wrong.size(), QChar(u'*')));
+            QVERIFY(!till.rechargeDialog());
+        }
+
+        till.t.messages.clear();
+        RechargeTill::typeAndEnter(dialog, "Text1", QStringLiteral("Ab 1"));
+        TestScreens::settle();
+        QVERIFY(till.t.messages.messages().isEmpty());
+        QVERIFY(!till.passwordDialog());
+        QVERIFY(!till.t.registry().existingForm3());
+        QWidget* recharge = till.rechargeDialog();
+        QVERIFY(recharge);
+        QCOMPARE(RechargeTill::text(recharge, "Text5"), QStringLiteral("000") + A);
+        QCOMPARE(RechargeTill::text(recharge, "Text4"), QStringLiteral("100"));
+        QCOMPARE(till.module().verifyTarget, 0);
+        // The password dialog closed the reader as it went, and gave the member screen back only
+        // for the recharge dialog to hold it again.
+        QCOMPARE(till.module().readerHandle, -1);
+        QVERIFY(!members->isEnabled());
+
+        RechargeTill::typeAndEnter(recharge, "Text7", QStringLiteral("20"));
+        QCOMPARE(till.t.messages.texts(), QStringList({"充值成功！"}));
+        QCOMPARE(till.balanceOf(A), QStringLiteral("120"));
+        QCOMPARE(till.t.database.count(QStringLiteral("qzjl")), 1);
+        RechargeTill::click(recharge, "Command2");
+        TestScreens::settle();
+        QVERIFY(members->isEnabled());
+        QCOMPARE(till.module().readerHandle, -1);
+    }
+
+    void cancelOnlyHidesTheDialogAndTheCloseBoxUnloadsIt()
+    {
+        RechargeTill till;
+        till.t.database.addMember(A, QStringLiteral("张三"), QStringLiteral("100"), QStringLiteral("0"),
+                                  QStringLiteral("8866"));
+        Form1* members = till.openMemberScreen();
+        QVERIFY(till.layNewCard(A));
+        till.pressRecharge();
+        QWidget* dialog = till.passwordDialog();
+        QVERIFY(dialog);
+        TestScreens::type(TestScreens::box(dialog, QStringLiteral("Text1")), QStringLiteral("88"));
+        RechargeTill::click(dialog, "Command2");
+        TestScreens::settle();
+        QVERIFY(!till.passwordDialog());
+        QCOMPARE(till.t.registry().existingForm3(), dialog);
+        QVERIFY(till.module().readerHandle > 0);
+        QVERIFY(members->isEnabled());
+
+        till.pressRecharge();
+        QCOMPARE(till.passwordDialog(), dialog);
+        QLineEdit* password = TestScreens::box(dialog, QStringLiteral("Text1"));
+        QCOMPARE(password->text(), QStringLiteral("88"));
+        QCOMPARE(password->displayText(), QStringLiteral("**"));
+        TestScreens::type(password, QStringLiteral("66"));
+        RechargeTill::click(dialog, "Command1");
+        TestScreens::settle();
+        QVERIFY(till.rechargeDialog());
+        RechargeTill::click(till.rechargeDialog(), "Command2");
+        TestScreens::settle();
+
+        // The close box unloads it: the reader is closed and the next one starts empty.
+        till.pressRecharge();
+        dialog = till.passwordDialog();
+        QVERIFY(dialog);
+        TestScreens::type(TestScreens::box(dialog, QStringLiteral("Text1")), QStringLiteral("88"));
+        QVERIFY(till.module().readerHandle > 0);
+        dialog->close();
+        TestScreens::settle();
+        QVERIFY(!till.t.registry().existingForm3());
+        QCOMPARE(till.module().readerHandle, -1);
+        QVERIFY(members->isEnabled());
+        till.pressRecharge();
+        QVERIFY(till.passwordDialog());
+        QCOMPARE(RechargeTill::text(till.passwordDialog(), "Text1"), QString());
+    }
+
+    void aCardThatCannotBeReadOrIsNoMembersIsReportedNotCompared()
+    {
+        RechargeTill till;
+        till.t.database.addMember(A, QStringLiteral("张三"), QStringLiteral("100"), QStringLiteral("0"),
+                                  QStringLiteral("8866"));
+        till.openMemberScreen();
+        QVERIFY(till.layNewCard(A));
+        till.pressRecharge();
+        QWidget* dialog = till.passwordDialog();
+        QVERIFY(dialog);
+
+        QVERIFY(till.folder.remove());
+        RechargeTill::typeAndEnter(dialog, "Text1", QStringLiteral("8866"));
+        QCOMPARE(till.t.messages.texts(), QStringList({"你可能没有正确放置会员卡，读取会员卡失败！"}));
+        QVERIFY(!till.rechargeDialog());
+        QCOMPARE(till.passwordDialog(), dialog);
+
+        QVERIFY(till.layNewCard(Stranger));
+        till.t.messages.clear();
+        RechargeTill::click(dialog, "Command1");
+        QCOMPARE(till.t.messages.texts(), QStringList({"此卡不是本店会员卡！"}));
+        QVERIFY(!till.rechargeDialog());
+        QCOMPARE(till.passwordDialog(), dialog);
+        QCOMPARE(till.module().verifyTarget, 1);
+    }
+
+    void aMemberWithoutAPasswordIsAskedForAnEmptyOne()
+    {
+        RechargeTill till;
+        till.t.database.addMember(A, QStringLiteral("张三"), QStringLiteral("100"), QStringLiteral("0"), QString());
+        till.openMemberScreen();
+        QVERIFY(till.layNewCard(A));
+
+        // An empty password is not the default one: the dialog asks, and only an empty box passes.
+        for (const char* stored : {"''", "NULL"}) {
+            till.t.database.exec(QStringLiteral("UPDATE kelm SET 密码=%1").arg(QString::fromLatin1(stored)));
+            till.t.messages.clear();
+            till.pressRecharge();
+            QWidget* dialog = till.passwordDialog();
+            QVERIFY2(dialog, stored);
+            RechargeTill::typeAndEnter(dialog, "Text1", QStringLiteral("462"));
+            QCOMPARE(till.t.messages.texts(), QStringList({"密码错误，请重新输入！"}));
+            RechargeTill::typeAndEnter(dialog, "Text1", QString());
+            TestScreens::settle();
+            QVERIFY2(till.rechargeDialog(), stored);
+            QVERIFY(!till.passwordDialog());
+            RechargeTill::click(till.rechargeDialog(), "Command2");
+            TestScreens::settle();
+        }
+    }
+
+    void aCorrectPasswordForThePointsScreenFillsItsBoxesAndHides()
+    {
+        RechargeTill till;
+        till.t.database.addMember(A, QStringLiteral("张三"), QStringLiteral("100"), QStringLiteral("37.5"),
+                                  QStringLiteral("8866"));
+        Class1().jfgl(true);
+        QWidget* points = TestScreens::visibleWindow(QStringLiteral("Form4"));
+        QVERIFY(points);
+        QVERIFY(till.layNewCard(A));
+        const int beeps = till.reader.beepCount();
+        till.module().verifyTarget = 2;
+        till.t.registry().form3().showScreen();
+        QWidget* dialog = till.passwordDialog();
+        QVERIFY(dialog);
+
+        RechargeTill::typeAndEnter(dialog, "Text1", QStringLiteral("8866"));
+        QVERIFY(till.t.messages.messages().isEmpty());
+        QCOMPARE(RechargeTill::text(points, "Text5"), QStringLiteral("000") + A);
+        QCOMPARE(RechargeTill::text(points, "Text3"), QStringLiteral("13800000001"));
+        QCOMPARE(RechargeTill::text(points, "Text6"), QStringLiteral("ID") + A);
+        QCOMPARE(RechargeTill::text(points, "Text2"), QStringLiteral("地址张三"));
+        QCOMPARE(RechargeTill::text(points, "Text4"), QStringLiteral("37.5"));
+        QCOMPARE(RechargeTill::text(points, "Text1"), QStringLiteral("Vip"));
+        QCOMPARE(till.reader.beepCount(), beeps + 1);
+        QVERIFY(!till.passwordDialog());
+        QCOMPARE(till.t.registry().existingForm3(), dialog);
+        QVERIFY(!till.rechargeDialog());
+
+        // Closing it does not bring up a member screen that was never there.
+        dialog->close();
+        TestScreens::settle();
+        QVERIFY(!till.t.registry().existingForm1());
+        QCOMPARE(till.module().readerHandle, -1);
+    }
+
+    void aCorrectPasswordWithNothingPendingDoesNothing()
+    {
+        RechargeTill till;
+        till.t.database.addMember(A, QStringLiteral("张三"), QStringLiteral("100"), QStringLiteral("0"),
+                                  QStringLiteral("8866"));
+        Form1* members = till.openMemberScreen();
+        QVERIFY(till.layNewCard(A));
+        till.pressRecharge();
+        QWidget* dialog = till.passwordDialog();
+        QVERIFY(dialog);
+        till.module().verifyTarget = 0;
+        RechargeTill::typeAndEnter(dialog, "Text1", QStringLiteral("8866"));
+        TestScreens::settle();
+        QVERIFY(till.t.messages.messages().isEmpty());
+        QCOMPARE(till.passwordDialog(), dialog);
+        QVERIFY(!till.rechargeDialog());
+        QVERIFY(members->isEnabled());
+        QCOMPARE(till.t.database.count(QStringLiteral("qzjl")), 0);
+    }
+};
+
+QTEST_MAIN(PasswordDialogTest)
+#include "PasswordDialogTest.moc"
