@@ -77,6 +77,12 @@ QLineEdit* Screen::addTextBox(QWidget* parent, const QString& objectName, const 
     return box;
 }
 
+void Screen::maskWithStars(QLineEdit* box)
+{
+    box->setEchoMode(QLineEdit::Password);
+    box->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
+}
+
 void Screen::runHandler(const std::function<void()>& handler)
 {
     try {

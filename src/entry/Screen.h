@@ -50,6 +50,9 @@ protected:
     static QLineEdit* addTextBox(QWidget* parent, const QString& objectName, const QString& label, int left, int top,
                                  int width, int height = 375);
 
+    // Masks a password box with "*" for every character typed, whatever the platform's own mask.
+    static void maskWithStars(QLineEdit* box);
+
     // Runs a button's handler to its end. A failure that the handler itself does not handle is
     // shown as a message instead of reaching the host's event loop.
     void runHandler(const std::function<void()>& handler);

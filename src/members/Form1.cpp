@@ -49,7 +49,7 @@ Form1::Form1(ScreenRegistry& registry)
     m_idNumber = addTextBox(m_frame, QStringLiteral("Text6"), QStringLiteral("身份证号："), 6000, 1080, 3255);
     m_name->setText(QStringLiteral("Vip"));
     m_password->setText(QStringLiteral("462"));
-    m_password->setEchoMode(QLineEdit::Password);
+    maskWithStars(m_password);
     for (QLineEdit* box : {m_name, m_phone, m_password, m_address, m_idNumber})
         box->setEnabled(false);
 

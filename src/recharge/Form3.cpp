@@ -75,9 +75,7 @@ Form3::Form3(ScreenRegistry& registry)
     prompt->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     prompt->setGeometry(twips(1320), twips(600), twips(1455), twips(375));
     m_password = addTextBox(frame, QStringLiteral("Text1"), QString(), 2835, 600, 3015);
-    m_password->setEchoMode(QLineEdit::Password);
-    // Each typed character shows as "*", not as the style's own dot.
-    m_password->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
+    maskWithStars(m_password);
 
     m_ok = new QPushButton(QStringLiteral("确定"), frame);
     m_ok->setObjectName(QStringLiteral("Command1"));
