@@ -6,6 +6,7 @@ packages=(
     build-essential cmake pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libsqlite3-dev sqlite3
+    libpq-dev unixodbc-dev unixodbc odbc-postgresql tdsodbc postgresql
     xvfb xauth fonts-noto-cjk
 )
 [ "${KELM_WITH_SCREENSHOTS:-0}" = 1 ] && packages+=(imagemagick x11-utils)

@@ -18,3 +18,4 @@ cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp \
     ctest --test-dir build-asan --output-on-failure --timeout 600 -j"$jobs"
+bash scripts/server-tests.sh build-test

@@ -60,7 +60,9 @@ public:
 // Returns false to stop reading further rows.
 using RowHandler = std::function<bool(const Row&)>;
 
-enum class Engine { Sqlite, PostgreSql, SqlServer };
+// PostgreSqlOdbc is PostgreSQL reached through its ODBC driver instead of libpq: the same server and
+// schema, the same client code as SQL Server.
+enum class Engine { Sqlite, PostgreSql, SqlServer, PostgreSqlOdbc };
 
 struct ConnectionSettings
 {
@@ -70,6 +72,7 @@ struct ConnectionSettings
     QString password;
     QString database; // catalogue name, or for SQLite the database file
     QString baseFolder; // a relative SQLite file is taken from here
+    QString odbcDriver; // the ODBC driver's name in odbcinst.ini; empty: the engine's usual one
 };
 
 // The thin database interface every screen talks through. One implementation per engine.

@@ -56,6 +56,19 @@ qint64 updateBalance(Database& db, const QString& cardNumber, const QString& bal
     return db.execute("update [kelm] set 余额=? where 卡号=?", params);
 }
 
+qint64 updateBalanceIfUnchanged(Database& db, const QString& cardNumber, const QString& balanceText,
+                                const QString& loadedBalanceText)
+{
+    // The comparison runs in the database against the numeric column, in one statement, so no other
+    // till can write between the check and the update.
+    if (loadedBalanceText.trimmed().isEmpty()) {
+        const SqlParam params[] = {balanceText, cardNumber};
+        return db.execute("update [kelm] set 余额=? where 卡号=? and 余额 is null", params);
+    }
+    const SqlParam params[] = {balanceText, cardNumber, loadedBalanceText.trimmed()};
+    return db.execute("update [kelm] set 余额=? where 卡号=? and 余额=?", params);
+}
+
 qint64 updatePoints(Database& db, const QString& cardNumber, const QString& pointsText)
 {
     const SqlParam params[] = {pointsText, cardNumber};

@@ -32,6 +32,12 @@ void insert(Database& db, const Record& member);
 qint64 update(Database& db, const Record& member); // by card number; date is not changed
 qint64 remove(Database& db, const QString& cardNumber);
 qint64 updateBalance(Database& db, const QString& cardNumber, const QString& balanceText);
+// Writes the new balance only while the stored balance still equals loadedBalanceText, the balance the
+// caller read before working out the new one; compared as numbers, so "150.5" matches 150.50 as
+// another till stored it. A null or blank loadedBalanceText stands for a NULL balance. Returns 0 when
+// another till changed the balance in between (or the member is gone): nothing was written.
+qint64 updateBalanceIfUnchanged(Database& db, const QString& cardNumber, const QString& balanceText,
+                                const QString& loadedBalanceText);
 qint64 updatePoints(Database& db, const QString& cardNumber, const QString& pointsText);
 
 } // namespace MemberTable

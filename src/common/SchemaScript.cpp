@@ -10,6 +10,7 @@ QString fileName(Engine engine)
     case Engine::Sqlite:
         return QStringLiteral("sqlite.sql");
     case Engine::PostgreSql:
+    case Engine::PostgreSqlOdbc:
         return QStringLiteral("postgresql.sql");
     case Engine::SqlServer:
         return QStringLiteral("sqlserver.sql");

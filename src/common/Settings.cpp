@@ -25,6 +25,7 @@ Settings Settings::load(const QString& configPath)
     settings.database = profile.value(QStringLiteral("config"), QStringLiteral("数据库名称"));
     settings.operatorName = profile.value(QStringLiteral("dqcz"), QStringLiteral("操作员"));
     settings.driver = profile.value(QStringLiteral("config"), QStringLiteral("驱动"));
+    settings.odbcDriver = profile.value(QStringLiteral("config"), QStringLiteral("ODBC驱动"), PathBytes);
     settings.readerLibrary = profile.value(QStringLiteral("config"), QStringLiteral("读卡器"));
     settings.readerName = profile.value(QStringLiteral("config"), QStringLiteral("读卡器名称"), PathBytes);
     settings.cardsFolder = profile.value(QStringLiteral("config"), QStringLiteral("卡片目录"), PathBytes);
@@ -47,6 +48,7 @@ ConnectionSettings Settings::connection() const
     c.password = trimBlanks(password);
     c.database = trimBlanks(database);
     c.baseFolder = folder;
+    c.odbcDriver = odbcDriver.trimmed();
 
     const QString name = driver.trimmed().toLower();
     if (name.isEmpty())
@@ -57,8 +59,11 @@ ConnectionSettings Settings::connection() const
         c.engine = Engine::PostgreSql;
     else if (name == u"sqlserver")
         c.engine = Engine::SqlServer;
+    else if (name == u"odbc-postgresql")
+        c.engine = Engine::PostgreSqlOdbc;
     else
-        throw Error(QStringLiteral("config.ini 中的“驱动”值“%1”无法识别，应为 sqlite、postgresql 或 sqlserver。")
+        throw Error(QStringLiteral("config.ini 中的“驱动”值“%1”无法识别，应为 sqlite、postgresql、sqlserver 或 "
+                                   "odbc-postgresql。")
                         .arg(driver)
                         .toStdString());
     return c;

@@ -17,9 +17,13 @@ struct Settings
     // Section "dqcz": the operator working at this till, untrimmed.
     QString operatorName;
 
-    // Section "config", optional: the database engine ("sqlite", "postgresql", "sqlserver"); empty
-    // means sqlserver when a server is named, otherwise sqlite.
+    // Section "config", optional: the database engine ("sqlite", "postgresql", "sqlserver", or
+    // "odbc-postgresql" for PostgreSQL through its ODBC driver); empty means sqlserver when a server is
+    // named, otherwise sqlite.
     QString driver;
+    // Section "config", optional: the ODBC driver's name in odbcinst.ini for sqlserver (default
+    // FreeTDS) and odbc-postgresql (default "PostgreSQL Unicode").
+    QString odbcDriver;
     // Section "config", optional: the card reader library ("simulated", the default, or "pcsc"),
     // the reader's name for pcsc, and the folder of the simulated cards (default: cards/ beside
     // the library).

@@ -1,5 +1,7 @@
 #include "common/SharedConnection.h"
 
+#include "common/OdbcDatabase.h"
+#include "common/PostgresDatabase.h"
 #include "common/SqliteDatabase.h"
 
 namespace kelm {
@@ -9,7 +11,7 @@ namespace {
 bool sameSettings(const ConnectionSettings& a, const ConnectionSettings& b)
 {
     return a.engine == b.engine && a.server == b.server && a.user == b.user && a.password == b.password
-        && a.database == b.database && a.baseFolder == b.baseFolder;
+        && a.database == b.database && a.baseFolder == b.baseFolder && a.odbcDriver == b.odbcDriver;
 }
 
 } // namespace
@@ -30,9 +32,10 @@ std::unique_ptr<Database> SharedConnection::createDatabase(Engine engine)
     case Engine::Sqlite:
         return std::make_unique<SqliteDatabase>();
     case Engine::PostgreSql:
-        throw DatabaseError("无法打开数据库：此版本不含 PostgreSQL 数据库驱动。");
+        return std::make_unique<PostgresDatabase>();
     case Engine::SqlServer:
-        throw DatabaseError("无法打开数据库：此版本不含 SQL Server 数据库驱动。");
+    case Engine::PostgreSqlOdbc:
+        return std::make_unique<OdbcDatabase>();
     }
     throw DatabaseError("无法打开数据库：未知的数据库驱动。");
 }

@@ -130,7 +130,8 @@ bool Form2::showMember(const QString& cardNumber)
         // A member whose balance was never set has nothing on the account yet: the first top-up
         // becomes the balance.
         const Cell balance = row.cell("余额");
-        m_balanceBox->setText(balance.isNull() ? QStringLiteral("0") : balance.toText());
+        m_storedBalance = balance.isNull() ? QString() : balance.toText();
+        m_balanceBox->setText(balance.isNull() ? QStringLiteral("0") : m_storedBalance);
         const std::optional<double> value = NumberText::parse(m_balanceBox->text());
         balanceIsNumber = value.has_value();
         m_balance = value.value_or(0);
@@ -167,11 +168,14 @@ void Form2::recharge()
 
     Database& db = module().database();
     const QString balanceText = NumberText::format(balance);
-    if (MemberTable::updateBalance(db, *m_memberCard, balanceText) == 0) {
-        // The member is gone (deleted or reported lost meanwhile): nothing to top up.
+    // Written only while the balance is still the one this dialog showed: a top-up made by another
+    // till in between is never overwritten.
+    if (MemberTable::updateBalanceIfUnchanged(db, *m_memberCard, balanceText, m_storedBalance) == 0) {
+        // Another till changed the balance, or the member is gone (deleted or reported lost).
         module().messages().inform(QStringLiteral("充值失败！"));
         return;
     }
+    m_storedBalance = balanceText;
     m_balance = balance;
     m_balanceBox->setText(balanceText);
     m_cardSequences.beep();

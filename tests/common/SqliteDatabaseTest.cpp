@@ -122,8 +122,7 @@ private slots:
     void theConnectionStaysOpenWhileAScreenStillHoldsIt()
     {
         TestDatabase t;
-        ConnectionSettings settings;
-        settings.database = t.databasePath();
+        const ConnectionSettings settings = t.connection();
         SharedConnection connection;
         int memberScreen = 0;
         int pointsScreen = 0;

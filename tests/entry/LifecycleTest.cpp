@@ -125,7 +125,7 @@ private slots:
         QVERIFY(!QFile::exists(t.database.folder() + QStringLiteral("/missing.db")));
 
         // Mended settings take effect at the next call.
-        t.database.writeConfig(QStringLiteral("[config]\n数据库名称=kelm.db\n"));
+        t.database.writeConfig(t.database.configLines());
         host.kelm(true);
         QVERIFY(TestScreens::visibleWindow(QStringLiteral("Form1")));
         TestScreens::visibleWindow(QStringLiteral("Form1"))->close();

@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# The CTest suite of a build folder against a real PostgreSQL server (as root, after building): a
+# throwaway cluster of our own in a temporary folder, listening on 127.0.0.1 on a free port with trust
+# authentication, reached once through libpq and once through PostgreSQL's ODBC driver. Each test
+# database is created and dropped by the tests themselves; the cluster goes at the end.
+#   bash scripts/server-tests.sh build-test
+# Left out: the tests labelled pcsc (they need scripts/pcsc-tests.sh's reader stack) and those
+# labelled sqlite-only (they work on the SQLite file itself).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+build=$(cd "${1:?usage: server-tests.sh BUILD_FOLDER}" && pwd)
+bash scripts/install-packages.sh
+jobs=$(nproc)
+
+bin=$(ls -d /usr/lib/postgresql/*/bin | sort -V | tail -n 1)
+work=$(mktemp -d /tmp/kelm-postgresql.XXXXXX)
+chown postgres:postgres "$work"
+
+stop_server() {
+    local status=$?
+    if [ -f "$work/data/postmaster.pid" ]; then
+        runuser -u postgres -- "$bin/pg_ctl" -D "$work/data" -m immediate -w stop >/dev/null 2>&1 || true
+    fi
+    if [ "$status" -ne 0 ] && [ -f "$work/server.log" ]; then
+        echo "--- PostgreSQL log (last lines)"; tail -n 40 "$work/server.log" || true
+    fi
+    rm -rf "$work"
+    exit "$status"
+}
+trap stop_server EXIT
+trap 'exit 130' INT TERM
+
+# The first port from 55432 on that nothing on 127.0.0.1 answers.
+port=55432
+while (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; do
+    port=$((port + 1))
+done
+
+runuser -u postgres -- "$bin/initdb" -D "$work/data" -U postgres -A trust -E UTF8 --locale=C.UTF-8 >/dev/null
+# fsync off: the cluster is thrown away, and the suite creates and drops a database per test.
+runuser -u postgres -- "$bin/pg_ctl" -D "$work/data" -l "$work/server.log" -w -t 60 \
+    -o "-c listen_addresses=127.0.0.1 -p $port -k $work -c max_connections=300 -c fsync=off" start >/dev/null
+echo "PostgreSQL $("$bin/postgres" --version | awk '{print $3}') on 127.0.0.1:$port"
+
+export KELM_TEST_PG_HOST=127.0.0.1 KELM_TEST_PG_PORT=$port KELM_TEST_PG_USER=postgres
+export QT_QPA_PLATFORM=offscreen
+failed=()
+for engine in postgresql odbc-postgresql; do
+    # kelm-admin sets up an empty server database as a shop would: tables, key byte, demo data.
+    echo "=== kelm-admin init and demo on $engine"
+    database="admin_${engine//-/_}"
+    runuser -u postgres -- "$bin/createdb" -h 127.0.0.1 -p "$port" "$database"
+    mkdir -p "$work/$engine"
+    printf '[config]\n驱动=%s\n服务器=127.0.0.1,%s\n用户名=postgres\n数据库名称=%s\n' "$engine" "$port" "$database" \
+        >"$work/$engine/config.ini"
+    "$build/bin/kelm-admin" --config "$work/$engine/config.ini" init
+    "$build/bin/kelm-admin" --config "$work/$engine/config.ini" demo
+    members=$(runuser -u postgres -- "$bin/psql" -h 127.0.0.1 -p "$port" -d "$database" -Atc \
+        "SELECT count(*) || ' members, ' || (SELECT count(*) FROM lpgl) || ' gifts, ' || (SELECT count(*) FROM bz) || ' key' FROM kelm")
+    echo "$members"
+    [ "$members" = "12 members, 6 gifts, 1 key" ] || failed+=("kelm-admin on $engine")
+
+    echo "=== the suite on $engine"
+    KELM_TEST_ENGINE=$engine ctest --test-dir "$build" --output-on-failure --timeout 300 -j"$jobs" \
+        -LE 'pcsc|sqlite-only' || failed+=("$engine")
+done
+if [ ${#failed[@]} -gt 0 ]; then
+    echo "failed on: ${failed[*]}"
+    exit 1
+fi
