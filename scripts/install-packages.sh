@@ -8,6 +8,7 @@ packages=(
     libsqlite3-dev sqlite3
     libpq-dev unixodbc-dev unixodbc odbc-postgresql tdsodbc postgresql
     xvfb xauth fonts-noto-cjk
+    libpcsclite-dev pcscd vsmartcard-vpcd
 )
 [ "${KELM_WITH_SCREENSHOTS:-0}" = 1 ] && packages+=(imagemagick x11-utils)
 

@@ -11,11 +11,12 @@ export QT_QPA_PLATFORM=offscreen
 
 cmake -S . -B build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELM_WERROR=ON >/dev/null
 cmake --build build-test -j"$jobs"
-ctest --test-dir build-test --output-on-failure --timeout 300 -j"$jobs"
+ctest --test-dir build-test -LE pcsc --output-on-failure --timeout 300 -j"$jobs"
 
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DKELM_WERROR=ON -DKELM_SANITIZE=ON >/dev/null
 cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp \
-    ctest --test-dir build-asan --output-on-failure --timeout 600 -j"$jobs"
+    ctest --test-dir build-asan -LE pcsc --output-on-failure --timeout 600 -j"$jobs"
+bash scripts/pcsc-tests.sh build-test
 bash scripts/server-tests.sh build-test
