@@ -207,6 +207,24 @@ private slots:
         QCOMPARE(till.reader.beepCount(), beeps);
     }
 
+    void aBalanceAnotherTillChangedIsNeverOverwritten()
+    {
+        RechargeTill till;
+        till.t.database.addMember(A, QStringLiteral("张三"), QStringLiteral("100"));
+        till.openMemberScreen();
+        QVERIFY(till.layNewCard(A));
+        till.pressRecharge();
+        QWidget* dialog = till.rechargeDialog();
+        QVERIFY(dialog);
+        // Another till tops the member up by 20 while this dialog still shows 100.
+        till.t.database.exec(QStringLiteral("UPDATE kelm SET 余额=120"));
+        RechargeTill::typeAndEnter(dialog, "Text7", QStringLiteral("10"));
+        QCOMPARE(till.t.messages.texts(), QStringList({"充值失败！"}));
+        QCOMPARE(till.balanceOf(A), QStringLiteral("120"));
+        QCOMPARE(till.t.database.count(QStringLiteral("qzjl")), 0);
+        QCOMPARE(RechargeTill::text(dialog, "Text4"), QStringLiteral("100"));
+    }
+
     void noCardOrAStrangeCardOpensNothingFromTheMemberScreen()
     {
         RechargeTill till;
