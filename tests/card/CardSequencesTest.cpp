@@ -55,13 +55,7 @@ private slots:
         QVERIFY(folder.place(serial));
         SimulatedReader reader(cards.path());
         TestScreens t(&reader);
-        t.module().sharedConnection().open(
-            [&] {
-                ConnectionSettings s;
-                s.database = t.database.databasePath();
-                return s;
-            }(),
-            this);
+        t.module().sharedConnection().open(t.database.connection(), this);
         CardSequences card(t.module());
         QCOMPARE(card.initialise(), InitialiseOutcome::Initialised);
         card.halt();

@@ -130,7 +130,7 @@ private slots:
         t.database.exec(QStringLiteral(
             "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 40000) "
             "INSERT INTO kelm (日期, 卡号, 姓名, 联系地址, 联系电话, 密码, 身份证号) "
-            "SELECT '2026-12-05', printf('2026%09d', i), '会员' || i, '地址' || i, '电话' || i, '462', 'ID' || i FROM n"));
+            "SELECT '2026-12-05', '2026' || substr(cast(1000000000 + i as text), 2), '会员' || i, '地址' || i, '电话' || i, '462', 'ID' || i FROM n"));
         QWidget* screen = open(t);
         QCOMPARE(list(screen)->model()->rowCount(), 40000);
         click(screen, 39999);

@@ -70,8 +70,16 @@ struct Catalogue
         }
         return true;
     }
-    QString gifts() { return t.database.scalar(QStringLiteral("SELECT group_concat(名称 || ':' || 数量 || ':' || 积分, ' ') "
-                                                              "FROM (SELECT * FROM lpgl ORDER BY id)")); }
+    // The gift table as "name:quantity:points" in id order.
+    QString gifts()
+    {
+        QStringList rows;
+        t.database.db().query("SELECT 名称, 数量, 积分 FROM lpgl ORDER BY id", {}, [&](const Row& row) {
+            rows << row.cell(0).toText() + u':' + row.cell(1).toText() + u':' + row.cell(2).toText();
+            return true;
+        });
+        return rows.join(u' ');
+    }
 };
 
 Message info(const QString& text)

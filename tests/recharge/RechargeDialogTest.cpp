@@ -113,7 +113,7 @@ private slots:
         RechargeTill::typeAndEnter(dialog, "Text7", QStringLiteral(" -1.5 "));
         QCOMPARE(RechargeTill::text(dialog, "Text4"), QStringLiteral("199.5"));
         QCOMPARE(till.balanceOf(A), QStringLiteral("199.5"));
-        QCOMPARE(till.t.database.scalar(QStringLiteral("SELECT 业务||'|'||金额 FROM qzjl WHERE rowid=3")),
+        QCOMPARE(till.t.database.scalar(QStringLiteral("SELECT 业务||'|'||金额 FROM qzjl WHERE 金额 < 0")),
                  QStringLiteral("充值|-1.5"));
         QCOMPARE(till.t.messages.texts(), QStringList({"充值成功！", "充值成功！", "充值成功！"}));
     }
