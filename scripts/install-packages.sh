@@ -7,6 +7,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libsqlite3-dev sqlite3
     libpq-dev unixodbc-dev unixodbc odbc-postgresql tdsodbc postgresql
+    libbenchmark-dev
     xvfb xauth fonts-noto-cjk
     libpcsclite-dev pcscd vsmartcard-vpcd
 )

@@ -20,3 +20,8 @@ LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp \
     ctest --test-dir build-asan -LE pcsc --output-on-failure --timeout 600 -j"$jobs"
 bash scripts/pcsc-tests.sh build-test
 bash scripts/server-tests.sh build-test
+
+# The benchmark at its smallest size only, to keep it working; the README gives the full run.
+cmake -S . -B build-bench-quick -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELM_WERROR=ON -DKELM_BENCH=ON >/dev/null
+cmake --build build-bench-quick -j"$jobs" --target kelm-bench
+build-bench-quick/bin/kelm-bench --quick

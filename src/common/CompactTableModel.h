@@ -5,17 +5,20 @@
 #include <QAbstractTableModel>
 #include <QStringList>
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace kelm {
 
 // The rows of a list screen, read whole from the database at every load and every save and kept
-// compactly: all text in one byte buffer, numbers as numbers, a QString made only when a cell is
-// painted. The buffers keep their space between reloads. Column 0 is the running number 1, 2, 3…
-// given to the rows in the order the database returned them; it stays with its row when rows are
-// taken out of the list before a save.
+// compactly: each row's cells side by side in large byte blocks (text as its UTF-8 bytes, numbers
+// as numbers, each behind a one-byte kind and length), a QString made only when a cell is painted.
+// The blocks keep their space between reloads. Column 0 is the running number 1, 2, 3… given to
+// the rows in the order the database returned them; it stays with its row when rows are taken out
+// of the list before a save.
 class CompactTableModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -24,6 +27,9 @@ public:
     // headers: every column's header, the running number's first; sourceColumns: the database
     // columns (UTF-8 names) shown in columns 1, 2, …
     CompactTableModel(QStringList headers, std::vector<std::string> sourceColumns, QObject* parent = nullptr);
+    ~CompactTableModel() override;
+    CompactTableModel(const CompactTableModel&) = delete;
+    CompactTableModel& operator=(const CompactTableModel&) = delete;
 
     // Replaces the rows with those the query hands over. A query that fails part way leaves the
     // rows read so far and passes the failure on.
@@ -52,17 +58,28 @@ public:
     std::size_t bytesUsed() const;
 
 private:
-    enum Kind : char { NullCell = 0, TextCell = 1, NumberCell = 2 };
+    struct Block
+    {
+        char* data = nullptr;
+        std::size_t size = 0;
+    };
+
     std::uint32_t storageRow(int row) const { return m_visible.empty() && !m_taken ? row : m_visible[row]; }
-    std::pair<const char*, const char*> cellBytes(std::uint32_t storageRow, int dataColumn) const;
+    // The first byte of a stored cell (dataColumn counts from 0 for column 1).
+    const char* cellAt(std::uint32_t storageRow, int dataColumn) const;
     void appendRow(const Row& row, std::vector<int>& indexes);
-    void appendCell(const Cell& cell);
+    // Room for size bytes of one row; returns where to write them and sets the row's position.
+    char* allocateRow(std::size_t size, std::uint32_t& position);
+    void startFill();
 
     QStringList m_headers;
     std::vector<std::string> m_sourceColumns;
-    std::vector<char> m_bytes;
-    std::vector<std::uint32_t> m_ends; // end of each cell in m_bytes, row after row
-    std::uint32_t m_rows = 0;
+    std::vector<Block> m_blocks;
+    std::size_t m_block = 0; // the block being written
+    std::size_t m_used = 0; // bytes written in it
+    // Where each stored row starts: block number in the high bits, offset in the block in the low.
+    std::vector<std::uint32_t> m_rowStarts;
+    std::vector<Cell> m_rowCells; // one row's cells while it is stored
     // Rows still listed, by storage row, once a row has been taken out.
     std::vector<std::uint32_t> m_visible;
     bool m_taken = false;

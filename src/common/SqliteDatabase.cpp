@@ -39,22 +39,28 @@ public:
     }
     Cell cell(int index) const override
     {
+        // The column is looked up once and its value read directly: each sqlite3_column_* call
+        // checks the statement and the column again, and three of them per cell took a fifth of
+        // the time a million-member list spends in SQLite. The value is read at once, on the one
+        // thread that uses the connection (it is opened NOMUTEX), where the unprotected value
+        // that sqlite3_column_value hands out is safe.
+        sqlite3_value* value = sqlite3_column_value(m_statement, index);
         Cell cell;
-        switch (sqlite3_column_type(m_statement, index)) {
+        switch (sqlite3_value_type(value)) {
         case SQLITE_INTEGER:
             cell.type = Cell::Type::Integer;
-            cell.integer = sqlite3_column_int64(m_statement, index);
+            cell.integer = sqlite3_value_int64(value);
             break;
         case SQLITE_FLOAT:
             cell.type = Cell::Type::Real;
-            cell.real = sqlite3_column_double(m_statement, index);
+            cell.real = sqlite3_value_double(value);
             break;
         case SQLITE_NULL:
             break;
         default: // text, and blobs shown as their bytes
             cell.type = Cell::Type::Text;
-            cell.text = reinterpret_cast<const char*>(sqlite3_column_text(m_statement, index));
-            cell.size = sqlite3_column_bytes(m_statement, index);
+            cell.text = reinterpret_cast<const char*>(sqlite3_value_text(value));
+            cell.size = sqlite3_value_bytes(value);
             break;
         }
         return cell;

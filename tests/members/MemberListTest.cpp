@@ -140,6 +140,47 @@ private slots:
         screen->close();
     }
 
+    void anEditAfterClickingARowBeyond32767ChangesThatMember()
+    {
+        TestScreens t;
+        t.database.exec(QStringLiteral(
+            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 40000) "
+            "INSERT INTO kelm (日期, 卡号, 姓名, 联系地址, 联系电话, 密码, 身份证号) "
+            "SELECT '2026-12-05', '2026' || substr(cast(1000000000 + i as text), 2), '会员' || i, '地址' || i, "
+            "'电话' || i, '462', 'ID' || i FROM n"));
+        QWidget* screen = open(t);
+        // 40000 lies beyond a 16-bit row number; 7232 and 32767 are where such a number would
+        // wrap or stop.
+        click(screen, 39999);
+        QCOMPARE(TestScreens::box(screen, QStringLiteral("Text5"))->text(), QStringLiteral("2026000040000"));
+        TestScreens::button(screen, QStringLiteral("修改"))->trigger();
+        QLineEdit* name = TestScreens::box(screen, QStringLiteral("Text1"));
+        QVERIFY(name->isEnabled());
+        name->clear();
+        TestScreens::type(name, QStringLiteral("改名会员"));
+        TestScreens::button(screen, QStringLiteral("保存"))->trigger();
+
+        QCOMPARE(t.messages.texts(), QStringList({"修改成功"}));
+        QCOMPARE(t.database.scalar(QStringLiteral("SELECT 姓名 FROM kelm WHERE 卡号='2026000040000'")),
+                 QStringLiteral("改名会员"));
+        QCOMPARE(t.database.scalar(QStringLiteral("SELECT 联系地址 FROM kelm WHERE 卡号='2026000040000'")),
+                 QStringLiteral("地址40000"));
+        // Every other member keeps the name that goes with the card number.
+        const QString renamed = QStringLiteral(
+            "SELECT count(*) FROM kelm WHERE 姓名 <> '会员' || cast(cast(substr(卡号, 5) as integer) as text)");
+        QCOMPARE(t.database.scalar(renamed), QStringLiteral("1"));
+        for (const char* card : {"2026000007232", "2026000032767", "2026000032768"}) {
+            const QString sql = QStringLiteral("SELECT 姓名 FROM kelm WHERE 卡号='%1'").arg(QLatin1String(card));
+            const int member = QString::fromLatin1(card).right(5).toInt();
+            QCOMPARE(t.database.scalar(sql), QStringLiteral("会员") + QString::number(member));
+        }
+        // The reloaded list shows the change in the same row.
+        QCOMPARE(list(screen)->model()->rowCount(), 40000);
+        QCOMPARE(cell(screen, 39999, 2), QStringLiteral("改名会员"));
+        QCOMPARE(cell(screen, 39999, 0), QStringLiteral("40000"));
+        screen->close();
+    }
+
     void nullColumnsShowEmptyInsteadOfBreakingTheList()
     {
         TestScreens t;

@@ -1,0 +1,158 @@
+// kelm-bench: the member screen, the gift lists and the card lookup at 10,000, 100,000 and
+// 1,000,000 rows, each beside the raw sqlite3 scan of the same rows in the same run.
+//
+//   kelm-bench [--quick] [--data FOLDER] [Google Benchmark options]
+//
+// --quick runs 10,000 rows only (what CI runs). The databases are made once in FOLDER (by
+// default bench-data/ in the build folder) and reused.
+#include "BenchData.h"
+#include "FailureCountingReporter.h"
+#include "ScreenBenchmarks.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QSysInfo>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+using namespace kelm;
+
+namespace {
+
+// Enough runs for a steady median; the million-row figures take about a second each.
+int iterationsFor(int rows)
+{
+    return rows <= 10000 ? 20 : rows <= 100000 ? 10 : 5;
+}
+
+std::string firstLineWith(const QString& file, const QByteArray& key)
+{
+    QFile source(file);
+    if (!source.open(QIODevice::ReadOnly))
+        return {};
+    for (const QByteArray& line : source.readAll().split('\n')) {
+        if (line.startsWith(key))
+            return line.mid(line.indexOf(':') + 1).simplified().toStdString();
+    }
+    return {};
+}
+
+void addMemberBenchmarks(const BenchDatabase& data)
+{
+    const std::string rows = std::to_string(data.members);
+    const int iterations = iterationsFor(data.members);
+    const auto timed = [&](const std::string& name, auto function) {
+        return benchmark::RegisterBenchmark((name + "/" + rows).c_str(), function)
+            ->Iterations(iterations)
+            ->UseManualTime()
+            ->Unit(benchmark::kMillisecond);
+    };
+    timed("floor_sqlite3_text", [data](benchmark::State& state) {
+        ScreenBenchmarks::floor(state, data, Floor::Table::Members, true);
+    });
+    timed("sqlite3_step_only", [data](benchmark::State& state) {
+        ScreenBenchmarks::floor(state, data, Floor::Table::Members, false);
+    });
+    timed("member_screen_load", [data](benchmark::State& state) { ScreenBenchmarks::memberScreenLoad(state, data); });
+    timed("member_screen_save_reload",
+          [data](benchmark::State& state) { ScreenBenchmarks::memberScreenSaveAndReload(state, data); });
+    benchmark::RegisterBenchmark(("card_lookup/" + rows).c_str(),
+                                 [data](benchmark::State& state) { ScreenBenchmarks::cardLookup(state, data); })
+        ->UseRealTime()
+        ->Unit(benchmark::kMicrosecond);
+    timed("member_screen_peak_memory",
+          [data](benchmark::State& state) { ScreenBenchmarks::memberScreenPeakMemory(state, data); })
+        ->Iterations(1);
+}
+
+void addGiftBenchmarks(const BenchDatabase& data)
+{
+    const std::string rows = std::to_string(data.gifts);
+    const int iterations = iterationsFor(data.gifts);
+    const auto timed = [&](const std::string& name, auto function) {
+        benchmark::RegisterBenchmark((name + "/" + rows).c_str(), function)
+            ->Iterations(iterations)
+            ->UseManualTime()
+            ->Unit(benchmark::kMillisecond);
+    };
+    timed("floor_sqlite3_text_gifts", [data](benchmark::State& state) {
+        ScreenBenchmarks::floor(state, data, Floor::Table::Gifts, true);
+    });
+    timed("points_screen_gift_list",
+          [data](benchmark::State& state) { ScreenBenchmarks::pointsScreenGiftList(state, data); });
+    timed("gift_catalogue", [data](benchmark::State& state) { ScreenBenchmarks::giftCatalogue(state, data); });
+}
+
+// The offscreen platform cannot raise a window and says so at every show; the figures matter more.
+QtMessageHandler g_standardMessages = nullptr;
+
+void quietMessages(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (message != QLatin1String("This plugin does not support raise()"))
+        g_standardMessages(type, context, message);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // No display is needed: the screens paint into memory as in the tests.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+
+    bool quick = false;
+    QString dataFolder = QStringLiteral(KELM_BENCH_DATA_DIR);
+    QString childConfig;
+    std::vector<char*> benchmarkArguments{argv[0]};
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument == "--quick")
+            quick = true;
+        else if (argument == "--data" && i + 1 < argc)
+            dataFolder = QString::fromLocal8Bit(argv[++i]);
+        else if (argument == "--peak-memory-child" && i + 1 < argc)
+            childConfig = QString::fromLocal8Bit(argv[++i]);
+        else
+            benchmarkArguments.push_back(argv[i]);
+    }
+
+    g_standardMessages = qInstallMessageHandler(quietMessages);
+    int qtArgumentCount = 1;
+    QApplication application(qtArgumentCount, argv);
+    if (!childConfig.isEmpty())
+        return ScreenBenchmarks::showMemberScreenAndPrintPeak(childConfig);
+
+    int benchmarkArgumentCount = static_cast<int>(benchmarkArguments.size());
+    benchmark::Initialize(&benchmarkArgumentCount, benchmarkArguments.data());
+    if (benchmark::ReportUnrecognizedArguments(benchmarkArgumentCount, benchmarkArguments.data()))
+        return 1;
+
+    try {
+        BenchData data(dataFolder);
+        const std::vector<int> sizes = quick ? std::vector<int>{10000} : std::vector<int>{10000, 100000, 1000000};
+        std::vector<BenchDatabase> members;
+        for (int size : sizes)
+            members.push_back(data.members(size));
+        const BenchDatabase gifts = data.gifts(quick ? 10000 : 100000);
+        for (const BenchDatabase& database : members)
+            addMemberBenchmarks(database);
+        addGiftBenchmarks(gifts);
+    } catch (const std::exception& failure) {
+        std::fprintf(stderr, "kelm-bench: %s\n", failure.what());
+        return 1;
+    }
+
+    benchmark::AddCustomContext("cpu_model", firstLineWith(QStringLiteral("/proc/cpuinfo"), "model name"));
+    benchmark::AddCustomContext("memory", firstLineWith(QStringLiteral("/proc/meminfo"), "MemTotal"));
+    benchmark::AddCustomContext("system", QSysInfo::prettyProductName().toStdString());
+    benchmark::AddCustomContext("qt", qVersion());
+    FailureCountingReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return reporter.failures() == 0 ? 0 : 1;
+}
