@@ -92,4 +92,17 @@ void Screen::runHandler(const std::function<void()>& handler)
     }
 }
 
+bool Screen::runStep(const QString& leftBehind, const std::function<void()>& step, const std::function<void()>& undo)
+{
+    try {
+        step();
+        return true;
+    } catch (const std::exception& failure) {
+        if (undo)
+            undo();
+        module().messages().inform(leftBehind + QStringLiteral("\n") + QString::fromUtf8(failure.what()));
+        return false;
+    }
+}
+
 } // namespace kelm

@@ -56,6 +56,12 @@ protected:
     // Runs a button's handler to its end. A failure that the handler itself does not handle is
     // shown as a message instead of reaching the host's event loop.
     void runHandler(const std::function<void()>& handler);
+    // Runs one database step of a command that writes in several steps. When the step fails,
+    // runs undo (boxes back to what the database still holds), shows leftBehind (what the database
+    // holds now, for the cashier to put right) with the reason, and returns false: the command
+    // ends there.
+    bool runStep(const QString& leftBehind, const std::function<void()>& step,
+                 const std::function<void()>& undo = {});
 
 private:
     ScreenRegistry& m_registry;

@@ -32,11 +32,6 @@ QString textOf(const Cell& cell)
     return cell.isNull() ? QString() : cell.toText();
 }
 
-QString withReason(const QString& text, const std::exception& failure)
-{
-    return text + QStringLiteral("\n") + QString::fromUtf8(failure.what());
-}
-
 } // namespace
 
 const QStringList Form4::Commands = {
@@ -226,49 +221,50 @@ void Form4::redeem()
         return;
     }
 
+    Database& db = module().database();
+    const QString pointsBefore = m_points->text();
+    const QString stockBefore = m_model->text(*row, 3);
     m_points->setText(NumberText::format(*points - *price));
     const QString stockText = NumberText::format(*stock - 1);
     m_model->setText(*row, 3, stockText);
 
     // The three statements stand alone, with no transaction around them, and run in this order:
     // the member's points, the gift's stock, the redemption record. When one fails, those before
-    // it stay done and the boxes keep the new values, so the message says exactly what reached
-    // the database for the cashier to put right by hand. A points update that finds no member
-    // (deleted since the card was read) stops before anything else, so no gift leaves the stock
-    // without its points being taken.
-    Database& db = module().database();
+    // it stay done and the message says exactly what reached the database for the cashier to put
+    // right by hand. A points box or stock cell whose statement did not run shows its old value
+    // again: the stock is written as the cell's value less one, so a cell left one lower than the
+    // table would take a second gift out of the stock at the next redemption. A points update that
+    // finds no member (deleted since the card was read) stops before anything else, so no gift
+    // leaves the stock without its points being taken.
+    const auto keepStock = [&] { m_model->setText(*row, 3, stockBefore); };
+    const auto keepPointsAndStock = [&] {
+        m_points->setText(pointsBefore);
+        keepStock();
+    };
     const QString cardNumber = Card::cardNumber(m_card->text());
-    try {
-        if (MemberTable::updatePoints(db, cardNumber, trimBlanks(m_points->text())) == 0) {
-            messages.inform(QStringLiteral("兑换没有完成：找不到卡号为“%1”的会员，积分、礼品库存和兑换记录都没有改动。"
-                                           "请重新读卡。")
-                                .arg(cardNumber));
-            return;
-        }
-    } catch (const std::exception& failure) {
-        messages.inform(withReason(
-            QStringLiteral("兑换没有完成：积分、礼品库存和兑换记录都没有改动。请重新读卡后再试。"), failure));
+    qint64 membersChanged = 0;
+    if (!runStep(QStringLiteral("兑换没有完成：积分、礼品库存和兑换记录都没有改动。请重新读卡后再试。"),
+                 [&] { membersChanged = MemberTable::updatePoints(db, cardNumber, trimBlanks(m_points->text())); },
+                 keepPointsAndStock))
+        return;
+    if (membersChanged == 0) {
+        keepPointsAndStock();
+        messages.inform(QStringLiteral("兑换没有完成：找不到卡号为“%1”的会员，积分、礼品库存和兑换记录都没有改动。"
+                                       "请重新读卡。")
+                            .arg(cardNumber));
         return;
     }
-    try {
-        GiftTable::updateQuantityByName(db, gift, stockText);
-    } catch (const std::exception& failure) {
-        messages.inform(withReason(
-            QStringLiteral("兑换没有完成：会员的积分已经扣除，但礼品“%1”的库存没有减少，也没有兑换记录，请手工补记。")
-                .arg(gift),
-            failure));
+    if (!runStep(QStringLiteral("兑换没有完成：会员的积分已经扣除，但礼品“%1”的库存没有减少，也没有兑换记录，请手工补记。")
+                     .arg(gift),
+                 [&] { GiftTable::updateQuantityByName(db, gift, stockText); }, keepStock))
         return;
-    }
-    try {
-        RedemptionTable::insert(db, {QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat),
-                                     cardNumber, trimBlanks(m_name->text()), gift, priceText,
-                                     module().operatorName});
-    } catch (const std::exception& failure) {
-        messages.inform(withReason(
-            QStringLiteral("兑换没有完成：会员的积分和礼品“%1”的库存都已扣除，但兑换记录没有写入，请手工补记。").arg(gift),
-            failure));
+    if (!runStep(QStringLiteral("兑换没有完成：会员的积分和礼品“%1”的库存都已扣除，但兑换记录没有写入，请手工补记。").arg(gift),
+                 [&] {
+                     RedemptionTable::insert(db, {QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat),
+                                                  cardNumber, trimBlanks(m_name->text()), gift, priceText,
+                                                  module().operatorName});
+                 }))
         return;
-    }
     messages.inform(QStringLiteral("兑换成功"));
 }
 

@@ -170,7 +170,12 @@ void Form2::recharge()
     const QString balanceText = NumberText::format(balance);
     // Written only while the balance is still the one this dialog showed: a top-up made by another
     // till in between is never overwritten.
-    if (MemberTable::updateBalanceIfUnchanged(db, *m_memberCard, balanceText, m_storedBalance) == 0) {
+    qint64 changed = 0;
+    if (!runStep(QStringLiteral("充值没有完成：余额和充值记录都没有改动，请重试。"), [&] {
+            changed = MemberTable::updateBalanceIfUnchanged(db, *m_memberCard, balanceText, m_storedBalance);
+        }))
+        return;
+    if (changed == 0) {
         // Another till changed the balance, or the member is gone (deleted or reported lost).
         module().messages().inform(QStringLiteral("充值失败！"));
         return;
@@ -179,8 +184,14 @@ void Form2::recharge()
     m_balance = balance;
     m_balanceBox->setText(balanceText);
     m_cardSequences.beep();
-    TopUpTable::insert(db, {QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat), *m_memberCard,
-                            trimBlanks(m_name->text()), QStringLiteral("充值"), amountText, module().operatorName});
+    // The balance already holds the money: the record is the only thing a failure can leave out.
+    if (!runStep(QStringLiteral("充值已记入余额（现余额 %1 元），但充值记录没有写入，请手工补记，不要重复充值。").arg(balanceText),
+                 [&] {
+                     TopUpTable::insert(db, {QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat),
+                                             *m_memberCard, trimBlanks(m_name->text()), QStringLiteral("充值"), amountText,
+                                             module().operatorName});
+                 }))
+        return;
     module().messages().inform(QStringLiteral("充值成功！"));
 }
 

@@ -309,37 +309,8 @@ private slots:
         QCOMPARE(s.cell(0, 3), QStringLiteral("8"));
     }
 
-    void aRedemptionThatFailsPartWaySaysWhatReachedTheDatabase_data()
+    void aMemberGoneSinceTheReadLeavesPointsStockAndRecordsUntouched()
     {
-        QTest::addColumn<QString>("sabotage");
-        QTest::addColumn<QString>("message");
-        QTest::addColumn<QString>("points");
-        QTest::addColumn<QString>("stock");
-
-        QTest::newRow("member gone since the read")
-            << "DELETE FROM kelm"
-            << QStringLiteral("兑换没有完成：找不到卡号为“%1”的会员，积分、礼品库存和兑换记录都没有改动。请重新读卡。")
-                   .arg(Card1)
-            << "<none>" << "5";
-        QTest::newRow("points refused")
-            << "CREATE TRIGGER no_points BEFORE UPDATE ON kelm BEGIN SELECT RAISE(ABORT, 'kelm locked'); END"
-            << QStringLiteral("兑换没有完成：积分、礼品库存和兑换记录都没有改动。请重新读卡后再试。") << "80" << "5";
-        QTest::newRow("stock refused")
-            << "CREATE TRIGGER no_stock BEFORE UPDATE ON lpgl BEGIN SELECT RAISE(ABORT, 'lpgl locked'); END"
-            << QStringLiteral("兑换没有完成：会员的积分已经扣除，但礼品“伞”的库存没有减少，也没有兑换记录，请手工补记。")
-            << "70" << "5";
-        QTest::newRow("record refused")
-            << "CREATE TRIGGER no_record BEFORE INSERT ON lpdhjr BEGIN SELECT RAISE(ABORT, 'lpdhjr locked'); END"
-            << QStringLiteral("兑换没有完成：会员的积分和礼品“伞”的库存都已扣除，但兑换记录没有写入，请手工补记。")
-            << "70" << "4";
-    }
-
-    void aRedemptionThatFailsPartWaySaysWhatReachedTheDatabase()
-    {
-        QFETCH(QString, sabotage);
-        QFETCH(QString, message);
-        QFETCH(QString, points);
-        QFETCH(QString, stock);
         PointsScreen s;
         s.t.database.addMember(Card1, QStringLiteral("张三"), QStringLiteral("0"), QStringLiteral("80"));
         s.t.database.addGift(QStringLiteral("伞"), QStringLiteral("5"), QStringLiteral("10"));
@@ -347,16 +318,17 @@ private slots:
         QVERIFY(s.layIssuedCard(Card1));
         s.press("读卡");
         s.clickGift(0);
-        s.t.database.exec(sabotage);
+        s.t.database.exec(QStringLiteral("DELETE FROM kelm"));
         s.press("积分兑换");
 
-        QCOMPARE(s.t.messages.texts().size(), 1);
-        QVERIFY2(s.t.messages.texts()[0].startsWith(message), qPrintable(s.t.messages.texts()[0]));
+        QCOMPARE(s.t.messages.texts(),
+                 QStringList({QStringLiteral("兑换没有完成：找不到卡号为“%1”的会员，积分、礼品库存和兑换记录都没有改动。请重新读卡。")
+                                  .arg(Card1)}));
         QCOMPARE(s.lastMessage().icon, Message::Icon::Information);
-        QCOMPARE(s.memberPoints(), points);
-        QCOMPARE(s.stock(QStringLiteral("伞")), stock);
+        QCOMPARE(s.stock(QStringLiteral("伞")), QStringLiteral("5"));
+        QCOMPARE(s.cell(0, 3), QStringLiteral("5"));
+        QCOMPARE(s.box("Text4")->text(), QStringLiteral("80"));
         QCOMPARE(s.t.database.count(QStringLiteral("lpdhjr")), 0);
-        QVERIFY(s.screen->isVisible());
     }
 
     void pointsAreCorrectedByHandOnceAndFoundByTheCardNumberAsText_data()

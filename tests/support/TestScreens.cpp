@@ -11,6 +11,9 @@ TestScreens::TestScreens(kelm::ReaderLibrary* reader)
     seams.configPath = database.configPath();
     seams.messages = &messages;
     seams.reader = reader ? reader : &fakeReader;
+    seams.databases = [this](kelm::Engine engine) {
+        return std::make_unique<FaultyDatabase>(kelm::SharedConnection::createDatabase(engine), faults);
+    };
     m_registry = std::make_unique<kelm::ScreenRegistry>(std::move(seams));
     kelm::ScreenRegistry::install(m_registry.get());
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FakeReader.h"
+#include "FaultyDatabase.h"
 #include "ScriptedMessageBoxes.h"
 #include "TestDatabase.h"
 
@@ -22,6 +23,8 @@ public:
     ~TestScreens();
 
     TestDatabase database;
+    // The screens' connection breaks when a test says so.
+    DatabaseFaults faults;
     ScriptedMessageBoxes messages;
     FakeReader fakeReader;
     kelm::ScreenRegistry& registry() { return *m_registry; }

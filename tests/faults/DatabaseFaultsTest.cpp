@@ -1,0 +1,325 @@
+// The database connection breaking before and between the statements of every command that
+// writes. Each command is run once on a sound line, with the whole database photographed after
+// each of its statements; then once for every point the line can break at. The database must then
+// hold exactly the statements sent before the break, the cashier must see what the command says
+// about it, and the till must go on: the screens reopen, and where nothing was written, the same
+// gesture succeeds once the line is back.
+#include "../recharge/RechargeTill.h"
+
+#include "members/Form1.h"
+#include "points/Form5.h"
+
+#include <QTableView>
+
+using namespace kelm;
+
+namespace {
+
+const QString A = QStringLiteral("1000000000001");
+const QString B = QStringLiteral("2000000000002");
+
+QString memberScreenName() { return QStringLiteral("Form1"); }
+
+// A till with two members, a gift and A's card on the reader.
+struct Till : RechargeTill
+{
+    Till()
+    {
+        t.database.addMember(A, QStringLiteral("张三"), QStringLiteral("100"), QStringLiteral("80"));
+        t.database.addMember(B, QStringLiteral("李四"), QStringLiteral("0"), QStringLiteral("0"));
+        t.database.addGift(QStringLiteral("伞"), QStringLiteral("5"), QStringLiteral("10"));
+    }
+
+    // Every row of every table, as text; rows sorted so that no engine's order matters.
+    QString contents()
+    {
+        QStringList tables;
+        for (const char* table : {"kelm", "gs", "qzjl", "bz", "lpgl", "lpdhjr"}) {
+            QStringList rows;
+            t.database.db().query(std::string("SELECT * FROM ") + table, {}, [&](const Row& row) {
+                QStringList cells;
+                for (int column = 0; column < row.columnCount(); ++column)
+                    cells << (row.cell(column).isNull() ? QStringLiteral("<null>") : row.cell(column).toText());
+                rows << cells.join(u'|');
+                return true;
+            });
+            rows.sort();
+            tables << QString::fromLatin1(table) + u':' + rows.join(u';');
+        }
+        return tables.join(u'\n');
+    }
+
+    Form1* members() const { return static_cast<Form1*>(TestScreens::visibleWindow(memberScreenName())); }
+    QWidget* window(const char* name) const { return TestScreens::visibleWindow(QString::fromLatin1(name)); }
+    void press(const char* screen, const char* key) const
+    {
+        TestScreens::button(window(screen), QString::fromUtf8(key))->trigger();
+    }
+    void type(const char* screen, const char* box, const QString& text) const
+    {
+        QLineEdit* edit = TestScreens::box(window(screen), QString::fromLatin1(box));
+        edit->clear();
+        TestScreens::type(edit, text);
+    }
+    // Clicks the row of a list whose cell in this column shows text.
+    void click(const char* screen, int column, const QString& text) const
+    {
+        auto* list = window(screen)->findChild<QTableView*>(QStringLiteral("ListView1"));
+        for (int row = 0; row < list->model()->rowCount(); ++row) {
+            const QModelIndex index = list->model()->index(row, column);
+            if (index.data().toString() == text) {
+                list->scrollTo(index);
+                QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(index).center());
+                return;
+            }
+        }
+        QFAIL(qPrintable(QStringLiteral("no row shows ") + text));
+    }
+    // The points screen with A's card read and the gift chosen.
+    void readCardAndChooseGift()
+    {
+        press("Form4", "读卡");
+        click("Form4", 1, QStringLiteral("伞"));
+    }
+};
+
+// One command: what comes before its last gesture, the gesture whose statements the break hits,
+// how the cashier tries again once the line is back, and what is shown when the line breaks after
+// 0, 1, 2 ... statements (the start of each message).
+struct Command
+{
+    std::function<void(Till&)> prepare;
+    std::function<void(Till&)> act;
+    std::function<void(Till&)> retry;
+    std::function<bool(Till&)> stillPending; // the screen still holds the change, as it was
+    QList<QStringList> messages;
+};
+
+const QString Broken = QStringLiteral("数据库连接已断开");
+
+Command memberSave(const char* mode)
+{
+    const QString m = QString::fromLatin1(mode);
+    Command c;
+    c.prepare = [m](Till& till) {
+        Class1().kelm(true);
+        if (m == QLatin1String("add")) {
+            till.press("Form1", "增加");
+            till.type("Form1", "Text5", QStringLiteral("3000000000003"));
+            till.type("Form1", "Text1", QStringLiteral("王五"));
+        } else {
+            till.click("Form1", 3, B);
+            till.press("Form1", m == QLatin1String("edit") ? "修改" : m == QLatin1String("delete") ? "删除" : "挂失");
+            if (m == QLatin1String("edit"))
+                till.type("Form1", "Text2", QStringLiteral("新地址"));
+        }
+    };
+    c.act = [](Till& till) { till.press("Form1", "保存"); };
+    c.retry = c.act;
+    const Form1::EntryMode expected = m == QLatin1String("add")      ? Form1::Adding
+                                      : m == QLatin1String("edit")   ? Form1::Editing
+                                      : m == QLatin1String("delete") ? Form1::Deleting
+                                                                     : Form1::ReportingLost;
+    c.stillPending = [expected](Till& till) { return till.members()->entryMode() == expected; };
+    // A failure ends a member command silently, after whatever it had shown already.
+    const QString done = m == QLatin1String("add")      ? QStringLiteral("会员添加成功")
+                         : m == QLatin1String("edit")   ? QStringLiteral("修改成功")
+                         : m == QLatin1String("delete") ? QStringLiteral("删除成功")
+                                                        : QStringLiteral("会员卡挂失成功，可重新补发会员卡！");
+    c.messages = {{}, {done}};
+    if (m == QLatin1String("lost"))
+        c.messages = {{}, {}, {done}};
+    return c;
+}
+
+Command recharge()
+{
+    Command c;
+    c.prepare = [](Till& till) {
+        till.openMemberScreen();
+        QVERIFY(till.layNewCard(A));
+        till.module().verifyTarget = 2;
+        till.pressRecharge();
+        till.type("Form2", "Text7", QStringLiteral("50"));
+    };
+    c.act = [](Till& till) { RechargeTill::click(till.window("Form2"), "Command1"); };
+    c.retry = c.act;
+    c.stillPending = [](Till& till) { return till.window("Form2") && !till.members()->isEnabled(); };
+    c.messages = {{QStringLiteral("充值没有完成：余额和充值记录都没有改动，请重试。\n") + Broken},
+                  {QStringLiteral("充值已记入余额（现余额 150 元），但充值记录没有写入，请手工补记，不要重复充值。\n")
+                   + Broken}};
+    return c;
+}
+
+Command redeem()
+{
+    Command c;
+    c.prepare = [](Till& till) {
+        Class1().jfgl(true);
+        QVERIFY(till.layNewCard(A));
+        till.readCardAndChooseGift();
+    };
+    c.act = [](Till& till) { till.press("Form4", "积分兑换"); };
+    // The boxes already show the redemption: the card is read again first.
+    c.retry = [](Till& till) {
+        till.readCardAndChooseGift();
+        till.press("Form4", "积分兑换");
+    };
+    // The gift list shows the stock the table holds, or the next redemption would write it wrong.
+    c.stillPending = [](Till& till) {
+        auto* list = till.window("Form4")->findChild<QTableView*>(QStringLiteral("ListView1"));
+        return list->model()->index(0, 3).data().toString()
+            == till.t.database.scalar(QStringLiteral("SELECT 数量 FROM lpgl"));
+    };
+    c.messages = {
+        {QStringLiteral("兑换没有完成：积分、礼品库存和兑换记录都没有改动。请重新读卡后再试。\n") + Broken},
+        {QStringLiteral("兑换没有完成：会员的积分已经扣除，但礼品“伞”的库存没有减少，也没有兑换记录，请手工补记。\n")
+         + Broken},
+        {QStringLiteral("兑换没有完成：会员的积分和礼品“伞”的库存都已扣除，但兑换记录没有写入，请手工补记。\n") + Broken},
+    };
+    return c;
+}
+
+Command pointsSave()
+{
+    Command c;
+    c.prepare = [](Till& till) {
+        Class1().jfgl(true);
+        QVERIFY(till.layNewCard(A));
+        till.press("Form4", "读卡");
+        till.press("Form4", "积分修改");
+        till.type("Form4", "Text4", QStringLiteral("95"));
+    };
+    c.act = [](Till& till) { till.press("Form4", "保存"); };
+    c.retry = c.act;
+    c.stillPending = [](Till& till) { return TestScreens::box(till.window("Form4"), QStringLiteral("Text4"))->isEnabled(); };
+    c.messages = {{Broken}};
+    return c;
+}
+
+Command giftSave(const char* mode)
+{
+    const QString m = QString::fromLatin1(mode);
+    Command c;
+    c.prepare = [m](Till& till) {
+        Class1().jfgl(true);
+        till.press("Form4", "礼品管理");
+        if (m == QLatin1String("add")) {
+            till.press("Form5", "增加");
+            till.type("Form5", "Text1", QStringLiteral("杯子"));
+            till.type("Form5", "Text2", QStringLiteral("3"));
+            till.type("Form5", "Text3", QStringLiteral("20"));
+        } else {
+            till.click("Form5", 1, QStringLiteral("伞"));
+            till.press("Form5", m == QLatin1String("edit") ? "修改" : "删除");
+            if (m == QLatin1String("edit"))
+                till.type("Form5", "Text2", QStringLiteral("6"));
+        }
+    };
+    c.act = [](Till& till) { till.press("Form5", "保存"); };
+    c.retry = c.act;
+    const Form5::EntryMode expected = m == QLatin1String("add")    ? Form5::Adding
+                                      : m == QLatin1String("edit") ? Form5::Editing
+                                                                   : Form5::Deleting;
+    c.stillPending = [expected](Till& till) {
+        return static_cast<Form5*>(till.window("Form5"))->entryMode() == expected;
+    };
+    const QString done = m == QLatin1String("add")    ? QStringLiteral("添加成功")
+                         : m == QLatin1String("edit") ? QStringLiteral("修改成功")
+                                                      : QStringLiteral("删除成功");
+    if (m == QLatin1String("delete"))
+        c.messages = {{Broken}, {done, Broken}};
+    else // the name is looked up first
+        c.messages = {{Broken}, {Broken}, {done, Broken}};
+    return c;
+}
+
+QStringList starts(const QStringList& texts, const QStringList& prefixes)
+{
+    QStringList result;
+    for (qsizetype i = 0; i < texts.size(); ++i)
+        result << (i < prefixes.size() && texts[i].startsWith(prefixes[i]) ? prefixes[i] : texts[i]);
+    return result;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Command)
+
+class DatabaseFaultsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup() { TestScreens::settle(); }
+
+    void theLineBreaksBeforeOrBetweenTheStatementsOfACommand_data()
+    {
+        QTest::addColumn<Command>("command");
+        QTest::addColumn<QString>("reopen"); // the entry that opens the command's screen again
+        QTest::newRow("member add") << memberSave("add") << "kelm";
+        QTest::newRow("member edit") << memberSave("edit") << "kelm";
+        QTest::newRow("member delete") << memberSave("delete") << "kelm";
+        QTest::newRow("report lost") << memberSave("lost") << "kelm";
+        QTest::newRow("recharge") << recharge() << "kelm";
+        QTest::newRow("redeem") << redeem() << "jfgl";
+        QTest::newRow("points save") << pointsSave() << "jfgl";
+        QTest::newRow("gift add") << giftSave("add") << "jfgl";
+        QTest::newRow("gift edit") << giftSave("edit") << "jfgl";
+        QTest::newRow("gift delete") << giftSave("delete") << "jfgl";
+    }
+
+    void theLineBreaksBeforeOrBetweenTheStatementsOfACommand()
+    {
+        QFETCH(Command, command);
+        QFETCH(QString, reopen);
+
+        // On a sound line: the database after each statement of the command.
+        QStringList after;
+        QString finished;
+        {
+            Till till;
+            command.prepare(till);
+            after << till.contents();
+            till.t.faults.afterEach = [&] { after << till.contents(); };
+            command.act(till);
+            till.t.faults.afterEach = nullptr;
+            finished = after.constLast();
+        }
+        TestScreens::settle();
+        QCOMPARE(after.size() - 1, command.messages.size());
+
+        for (int sent = 0; sent < command.messages.size(); ++sent) {
+            const QByteArray where = "line broken after " + QByteArray::number(sent) + " statements";
+            Till till;
+            command.prepare(till);
+            till.t.messages.clear();
+            till.t.faults.breakAfter(sent);
+            command.act(till);
+
+            QVERIFY2(till.contents() == after[sent], where.constData());
+            QCOMPARE(starts(till.t.messages.texts(), command.messages[sent]), command.messages[sent]);
+            QVERIFY2(command.stillPending(till), where.constData());
+
+            till.t.faults.mend();
+            if (after[sent] == after[0]) {
+                // Nothing reached the database: the same gesture now does the whole command.
+                command.retry(till);
+                QVERIFY2(till.contents() == finished, where.constData());
+            }
+            // The host closes every screen and opens the command's screen again.
+            for (const char* name : {"Form2", "Form3", "Form5", "Form4", "Form1"}) {
+                if (QWidget* window = till.window(name))
+                    window->close();
+            }
+            TestScreens::settle();
+            till.t.messages.clear();
+            reopen == QLatin1String("kelm") ? Class1().kelm(true) : Class1().jfgl(true);
+            QVERIFY2(till.window(reopen == QLatin1String("kelm") ? "Form1" : "Form4"), where.constData());
+            QCOMPARE(till.t.messages.texts(), QStringList());
+        }
+    }
+};
+
+QTEST_MAIN(DatabaseFaultsTest)
+#include "DatabaseFaultsTest.moc"

@@ -1,0 +1,39 @@
+#include "FaultyDatabase.h"
+
+using namespace kelm;
+
+FaultyDatabase::FaultyDatabase(std::unique_ptr<Database> inner, DatabaseFaults& faults)
+    : m_inner(std::move(inner))
+    , m_faults(faults)
+{
+}
+
+void FaultyDatabase::pass(std::string_view sql)
+{
+    m_faults.sent << QString::fromUtf8(sql.data(), static_cast<qsizetype>(sql.size()));
+    if (m_faults.broken())
+        throw DatabaseError("数据库连接已断开，无法执行：" + std::string(sql));
+    if (m_faults.breaksAfter > 0)
+        --m_faults.breaksAfter;
+}
+
+void FaultyDatabase::done()
+{
+    if (m_faults.afterEach)
+        m_faults.afterEach();
+}
+
+void FaultyDatabase::query(std::string_view sql, std::span<const SqlParam> params, const RowHandler& onRow)
+{
+    pass(sql);
+    m_inner->query(sql, params, onRow);
+    done();
+}
+
+qint64 FaultyDatabase::execute(std::string_view sql, std::span<const SqlParam> params)
+{
+    pass(sql);
+    const qint64 changed = m_inner->execute(sql, params);
+    done();
+    return changed;
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "common/Database.h"
+
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+// What the connections of one fixture are told to do, shared by every connection the screens open.
+struct DatabaseFaults
+{
+    // Every query and statement the screens sent, in order (the SQL text).
+    QStringList sent;
+    // The connection breaks once this many more queries or statements have gone through, and every
+    // later one fails as on a lost connection until mend(). Negative: it never breaks.
+    int breaksAfter = -1;
+    // Called after each query or statement that went through.
+    std::function<void()> afterEach;
+
+    void breakAfter(int count) { breaksAfter = count; }
+    void mend() { breaksAfter = -1; }
+    bool broken() const { return breaksAfter == 0; }
+};
+
+// A connection that passes everything to the engine's own backend, except while faults say the
+// line is broken.
+class FaultyDatabase : public kelm::Database
+{
+public:
+    FaultyDatabase(std::unique_ptr<kelm::Database> inner, DatabaseFaults& faults);
+
+    void open(const kelm::ConnectionSettings& settings) override { m_inner->open(settings); }
+    void close() override { m_inner->close(); }
+    bool isOpen() const override { return m_inner->isOpen(); }
+    void query(std::string_view sql, std::span<const kelm::SqlParam> params, const kelm::RowHandler& onRow) override;
+    qint64 execute(std::string_view sql, std::span<const kelm::SqlParam> params) override;
+
+private:
+    void pass(std::string_view sql);
+    void done();
+
+    std::unique_ptr<kelm::Database> m_inner;
+    DatabaseFaults& m_faults;
+};
