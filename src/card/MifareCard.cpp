@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <cctype>
 
 namespace kelm {
 
@@ -325,6 +326,41 @@ MifareCard::Outcome MifareCard::write(const Authentication& authentication, int 
         std::copy_n(data.begin() + KeyBOffset, KeySize, stored.begin() + KeyBOffset);
     }
     return Outcome::Ok;
+}
+
+std::optional<MifareCard::Key> MifareCard::keyFromHex(const char* text)
+{
+    if (!text)
+        return std::nullopt;
+    constexpr int digits = 2 * KeySize;
+    QByteArray hex;
+    for (int i = 0; i <= digits && text[i] != '\0'; ++i)
+        hex.append(text[i]);
+    const bool allHex = std::all_of(hex.begin(), hex.end(),
+                                    [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; });
+    if (hex.size() != digits || !allHex)
+        return std::nullopt;
+    const QByteArray bytes = QByteArray::fromHex(hex);
+    Key key{};
+    std::copy_n(reinterpret_cast<const std::uint8_t*>(bytes.constData()), KeySize, key.begin());
+    return key;
+}
+
+std::optional<MifareCard::Block> MifareCard::trailerFor(const std::uint8_t* keyA, const AccessValues& values,
+                                                        std::uint8_t bk, const std::uint8_t* keyB)
+{
+    const bool valuesValid = std::all_of(values.begin(), values.end(), [](std::uint8_t value) { return value <= 7; });
+    if (!keyA || !keyB || !valuesValid || bk > 2)
+        return std::nullopt;
+    // The access bytes end in a free user byte; readers write the one cards are delivered with.
+    constexpr std::uint8_t userByte = 0x69;
+    Block trailer{};
+    const std::array<std::uint8_t, 3> access = encodeAccess(values);
+    std::copy_n(keyA, KeySize, trailer.begin() + KeyAOffset);
+    std::copy(access.begin(), access.end(), trailer.begin() + AccessOffset);
+    trailer[AccessOffset + access.size()] = userByte;
+    std::copy_n(keyB, KeySize, trailer.begin() + KeyBOffset);
+    return trailer;
 }
 
 } // namespace kelm

@@ -73,6 +73,15 @@ public:
     // The serial number; its most significant byte is the first byte of block 0.
     std::uint32_t serial() const;
 
+    // A key written as 12 hexadecimal digits and a terminator; nothing for any other text. Reads no
+    // further than the 13th character.
+    static std::optional<Key> keyFromHex(const char* text);
+    // The sector trailer a trailer change writes: key A, the access bits of the four blocks'
+    // values (0 to 7 each), the user byte 0x69 and key B. Nothing when a key is missing, a value is
+    // out of range or bk is not 0, 1 or 2.
+    static std::optional<Block> trailerFor(const std::uint8_t* keyA, const AccessValues& values, std::uint8_t bk,
+                                           const std::uint8_t* keyB);
+
     static int sectorOf(int block) { return block / BlocksPerSector; }
     static int trailerOf(int sector) { return sector * BlocksPerSector + BlocksPerSector - 1; }
     static bool isTrailer(int block) { return block % BlocksPerSector == BlocksPerSector - 1; }

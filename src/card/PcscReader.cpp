@@ -1,6 +1,5 @@
 #include "card/PcscReader.h"
 
-#include <QByteArray>
 
 #include <winscard.h>
 
@@ -12,8 +11,6 @@ namespace kelm {
 
 namespace {
 
-// The access bytes end in a free user byte; the reader writes the one cards are delivered with.
-constexpr std::uint8_t userByte = 0x69;
 constexpr std::uint16_t success = 0x9000;
 
 // Storage-card pseudo-APDUs; the reader, not the card, takes class FF.
@@ -339,22 +336,11 @@ std::int16_t PcscReader::rf_load_key_hex(std::int32_t icdev, std::uint8_t mode, 
     if (!isOpen(icdev)) {
         return NotOpen;
     }
-    if (!hexKey) {
+    const std::optional<MifareCard::Key> key = MifareCard::keyFromHex(hexKey);
+    if (!key) {
         return BadArgument;
     }
-    // Read no further than the terminator a 12-digit key must have.
-    constexpr int digits = 2 * MifareCard::KeySize;
-    QByteArray text;
-    for (int i = 0; i <= digits && hexKey[i] != '\0'; ++i) {
-        text.append(hexKey[i]);
-    }
-    const bool allHex = std::all_of(text.begin(), text.end(),
-        [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); });
-    if (text.size() != digits || !allHex) {
-        return BadArgument;
-    }
-    const QByteArray key = QByteArray::fromHex(text);
-    return rf_load_key(icdev, mode, sector, reinterpret_cast<const std::uint8_t*>(key.constData()));
+    return rf_load_key(icdev, mode, sector, key->data());
 }
 
 std::int16_t PcscReader::rf_authentication(std::int32_t icdev, std::uint8_t mode, std::uint8_t sector)
@@ -444,18 +430,11 @@ std::int16_t PcscReader::rf_changeb3(std::int32_t icdev, std::uint8_t sector, co
     if (!isOpen(icdev)) {
         return NotOpen;
     }
-    const MifareCard::AccessValues values { b0, b1, b2, b3 };
-    const bool valuesValid = std::all_of(values.begin(), values.end(), [](std::uint8_t value) { return value <= 7; });
-    if (sector >= MifareCard::SectorCount || !keyA || !keyB || !valuesValid || bk > 2) {
+    const std::optional<MifareCard::Block> trailer = MifareCard::trailerFor(keyA, { b0, b1, b2, b3 }, bk, keyB);
+    if (sector >= MifareCard::SectorCount || !trailer) {
         return BadArgument;
     }
-    MifareCard::Block trailer {};
-    const std::array<std::uint8_t, 3> access = MifareCard::encodeAccess(values);
-    std::copy_n(keyA, MifareCard::KeySize, trailer.begin() + MifareCard::KeyAOffset);
-    std::copy(access.begin(), access.end(), trailer.begin() + MifareCard::AccessOffset);
-    trailer[MifareCard::AccessOffset + access.size()] = userByte;
-    std::copy_n(keyB, MifareCard::KeySize, trailer.begin() + MifareCard::KeyBOffset);
-    return rf_write(icdev, static_cast<std::uint8_t>(MifareCard::trailerOf(sector)), trailer.data());
+    return rf_write(icdev, static_cast<std::uint8_t>(MifareCard::trailerOf(sector)), trailer->data());
 }
 
 std::int16_t PcscReader::rf_beep(std::int32_t icdev, std::uint16_t milliseconds)
