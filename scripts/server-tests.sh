@@ -4,6 +4,7 @@
 # authentication, reached once through libpq and once through PostgreSQL's ODBC driver. Each test
 # database is created and dropped by the tests themselves; the cluster goes at the end.
 #   bash scripts/server-tests.sh build-test
+#   KELM_TEST_FILTER=faults bash scripts/server-tests.sh build-test   (only the tests whose names match)
 # Left out: the tests labelled pcsc (they need scripts/pcsc-tests.sh's reader stack) and those
 # labelled sqlite-only (they work on the SQLite file itself).
 set -euo pipefail
@@ -63,7 +64,7 @@ for engine in postgresql odbc-postgresql; do
 
     echo "=== the suite on $engine"
     KELM_TEST_ENGINE=$engine ctest --test-dir "$build" --output-on-failure --timeout 300 -j"$jobs" \
-        -LE 'pcsc|sqlite-only' || failed+=("$engine")
+        -LE 'pcsc|sqlite-only' ${KELM_TEST_FILTER:+-R "$KELM_TEST_FILTER"} || failed+=("$engine")
 done
 if [ ${#failed[@]} -gt 0 ]; then
     echo "failed on: ${failed[*]}"

@@ -83,6 +83,8 @@ public:
 
     virtual void open(const ConnectionSettings& settings) = 0;
     virtual void close() = 0;
+    // False once closed, and once the server has dropped the connection (a restart, a broken
+    // network): such a connection can only be opened again.
     virtual bool isOpen() const = 0;
 
     // Runs a query, handing each row to onRow in the order the database returns them.

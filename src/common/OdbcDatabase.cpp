@@ -342,6 +342,16 @@ void OdbcDatabase::open(const ConnectionSettings& settings)
     m_connection = connection;
 }
 
+bool OdbcDatabase::isOpen() const
+{
+    if (!m_connection)
+        return false;
+    // A driver that cannot tell keeps the connection for open.
+    SQLUINTEGER dead = SQL_CD_FALSE;
+    const SQLRETURN result = SQLGetConnectAttr(m_connection, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr);
+    return !SQL_SUCCEEDED(result) || dead != SQL_CD_TRUE;
+}
+
 void OdbcDatabase::close()
 {
     if (m_connection) {

@@ -17,7 +17,7 @@ public:
 
     void open(const ConnectionSettings& settings) override;
     void close() override;
-    bool isOpen() const override { return m_connection != nullptr; }
+    bool isOpen() const override;
 
     void query(std::string_view sql, std::span<const SqlParam> params, const RowHandler& onRow) override;
     qint64 execute(std::string_view sql, std::span<const SqlParam> params) override;

@@ -125,6 +125,11 @@ void PostgresDatabase::open(const ConnectionSettings& settings)
     m_connection = connection;
 }
 
+bool PostgresDatabase::isOpen() const
+{
+    return m_connection && PQstatus(m_connection) == CONNECTION_OK;
+}
+
 void PostgresDatabase::close()
 {
     if (m_connection) {

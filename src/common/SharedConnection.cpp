@@ -42,13 +42,16 @@ std::unique_ptr<Database> SharedConnection::createDatabase(Engine engine)
 
 void SharedConnection::open(const ConnectionSettings& settings, const void* holder)
 {
-    if (isOpen() && sameSettings(settings, m_settings)) {
+    const bool sameLine = m_database && sameSettings(settings, m_settings);
+    if (sameLine && m_database->isOpen()) {
         m_holders.insert(holder);
         return;
     }
     if (m_database)
         m_database->close();
-    m_holders.clear();
+    // A line the server dropped is opened again for the screens that still hold it.
+    if (!sameLine)
+        m_holders.clear();
     m_database = m_factory(settings.engine);
     m_database->open(settings);
     m_settings = settings;
@@ -64,6 +67,13 @@ void SharedConnection::close(const void* holder)
 
 Database& SharedConnection::database()
 {
+    // A connection the server dropped while screens still hold it is opened again for the next
+    // command, so the till goes on once the server is back; the statement that met the break is
+    // not sent again.
+    if (m_database && !m_holders.empty() && !m_database->isOpen()) {
+        m_database->close();
+        m_database->open(m_settings);
+    }
     if (!isOpen())
         throw DatabaseError("数据库连接已关闭。");
     return *m_database;

@@ -319,6 +319,32 @@ private slots:
             QCOMPARE(till.t.messages.texts(), QStringList());
         }
     }
+
+    void aTillWhoseServerDroppedItsConnectionGoesOnWithTheNextCommand()
+    {
+        if (TestDatabase::engine() == Engine::Sqlite)
+            QSKIP("a database file has no connection a server could drop");
+        Till till;
+        Class1().kelm(true);
+        till.press("Form1", "增加");
+        till.type("Form1", "Text5", QStringLiteral("3000000000003"));
+        // The server ends the till's session, as a restart or an administrator would.
+        qint64 session = 0;
+        till.module().database().query("SELECT pg_backend_pid()", {}, [&](const Row& row) {
+            session = row.cell(0).integer;
+            return false;
+        });
+        till.t.database.exec(QStringLiteral("SELECT pg_terminate_backend(%1)").arg(session));
+        till.press("Form1", "保存");
+        QCOMPARE(till.t.database.count(QStringLiteral("kelm")), 2);
+        QCOMPARE(till.members()->entryMode(), Form1::Adding);
+
+        // The cashier saves again: the till is back on the server without closing a screen.
+        till.press("Form1", "保存");
+        QCOMPARE(till.t.messages.texts(), QStringList({QStringLiteral("会员添加成功")}));
+        QCOMPARE(till.t.database.count(QStringLiteral("kelm")), 3);
+        QCOMPARE(till.members()->entryMode(), Form1::Nothing);
+    }
 };
 
 QTEST_MAIN(DatabaseFaultsTest)
