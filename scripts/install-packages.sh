@@ -10,6 +10,7 @@ packages=(
     libbenchmark-dev
     xvfb xauth fonts-noto-cjk
     libpcsclite-dev pcscd vsmartcard-vpcd
+    clang libclang-rt-14-dev llvm-14
 )
 [ "${KELM_WITH_SCREENSHOTS:-0}" = 1 ] && packages+=(imagemagick x11-utils)
 

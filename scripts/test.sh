@@ -18,6 +18,7 @@ cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp \
     ctest --test-dir build-asan -LE pcsc --output-on-failure --timeout 600 -j"$jobs"
+bash scripts/fuzz.sh
 bash scripts/pcsc-tests.sh build-test
 bash scripts/server-tests.sh build-test
 

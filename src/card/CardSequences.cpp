@@ -45,7 +45,7 @@ std::uint8_t keyByte(const QString& identifier)
     bool ok = false;
     const uint value = identifier.size() <= 8 ? identifier.toUInt(&ok, 16) : 0;
     const bool digitsOnly = !identifier.isEmpty()
-        && std::all_of(identifier.begin(), identifier.end(), [](QChar c) { return isxdigit(c.unicode()) && c.unicode() < 128; });
+        && std::all_of(identifier.begin(), identifier.end(), [](QChar c) { return c.unicode() < 128 && isxdigit(c.unicode()); });
     if (!ok || !digitsOnly || value > 255)
         throw Error(QStringLiteral("卡片密钥标识“%1”不是 0 到 FF 的十六进制数。").arg(identifier).toStdString());
     return static_cast<std::uint8_t>(value);

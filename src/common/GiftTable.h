@@ -18,6 +18,9 @@ struct Record
     QString pointsText;
 };
 
+// The most characters 名称 holds on every engine (the schema files in sql/).
+inline constexpr int NameWidth = 255;
+
 void selectAll(Database& db, const RowHandler& onRow);
 // The id of the first gift with that name; no value when there is none.
 std::optional<qint64> selectIdByName(Database& db, const QString& name);

@@ -22,6 +22,17 @@ struct Record
     QString idNumber;
 };
 
+// The most characters each text column holds on every engine (the schema files in sql/). The member
+// screen's boxes take no more, so nothing a cashier types is refused by a server for its length.
+namespace Width {
+inline constexpr int CardNumber = 50;
+inline constexpr int Name = 255;
+inline constexpr int Address = 255;
+inline constexpr int Phone = 50;
+inline constexpr int Password = 50;
+inline constexpr int IdNumber = 50;
+} // namespace Width
+
 void selectAll(Database& db, const RowHandler& onRow);
 // Hands the member's row (every column) to onRow; returns false when no member has the card.
 bool selectByCard(Database& db, const QString& cardNumber, const RowHandler& onRow);

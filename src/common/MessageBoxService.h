@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace kelm {
 
@@ -30,14 +31,40 @@ public:
     virtual bool show(const Message& message) = 0;
 
     // A result or a refusal: information icon, OK, the system's caption.
-    void inform(const QString& text) { show({text, AppCaption, Message::Icon::Information, Message::Buttons::Ok}); }
+    void inform(const QString& text)
+    {
+        show({fitted(text), AppCaption, Message::Icon::Information, Message::Buttons::Ok});
+    }
     // A question: Yes and No, no icon, the system's caption; true only for Yes.
     bool confirm(const QString& text)
     {
-        return show({text, AppCaption, Message::Icon::None, Message::Buttons::YesNo});
+        return show({fitted(text), AppCaption, Message::Icon::None, Message::Buttons::YesNo});
     }
     // A bare note: OK only, neither icon nor caption of its own.
-    void note(const QString& text) { show({text, QString(), Message::Icon::None, Message::Buttons::Ok}); }
+    void note(const QString& text) { show({fitted(text), QString(), Message::Icon::None, Message::Buttons::Ok}); }
+
+    // The most characters a line of a message shows. Messages quote what a cashier typed or the
+    // database holds; a longer line keeps its start and its end, so the message's own words stay
+    // readable around a pasted page of text.
+    static constexpr qsizetype LineWidth = 400;
+    static QString fitted(const QString& text)
+    {
+        if (text.size() <= LineWidth)
+            return text;
+        QStringList lines = text.split(u'\n');
+        for (QString& line : lines) {
+            if (line.size() <= LineWidth)
+                continue;
+            qsizetype head = LineWidth / 2 - 1;
+            qsizetype tail = head;
+            if (line.at(head - 1).isHighSurrogate())
+                --head; // a character is never cut in two
+            if (line.at(line.size() - tail).isLowSurrogate())
+                --tail;
+            line = line.left(head) + QStringLiteral("……") + line.right(tail);
+        }
+        return lines.join(u'\n');
+    }
 };
 
 } // namespace kelm

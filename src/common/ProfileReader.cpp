@@ -3,6 +3,7 @@
 #include "common/TextCodec.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 namespace kelm {
 
@@ -35,6 +36,10 @@ qsizetype characterLength(const QByteArray& text, qsizetype pos, bool utf8)
 
 ProfileReader::ProfileReader(const QString& path)
 {
+    // Only a regular file is read: opening a pipe left in its place would wait for a writer for ever
+    // and freeze the host's screen load, and a device may never end.
+    if (!QFileInfo(path).isFile())
+        return;
     QFile file(path);
     if (file.open(QIODevice::ReadOnly))
         setContent(file.read(MaxProfileBytes));

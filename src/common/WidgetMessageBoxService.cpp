@@ -9,6 +9,9 @@ bool WidgetMessageBoxService::show(const Message& message)
 {
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(message.caption);
+    // Messages carry what a cashier typed or another program stored (a gift's name, a points
+    // text): it is shown as it is, never taken as markup that could hide text or load a file.
+    box.setTextFormat(Qt::PlainText);
     box.setText(message.text);
     box.setIcon(message.icon == Message::Icon::Information ? QMessageBox::Information : QMessageBox::NoIcon);
     if (message.buttons == Message::Buttons::YesNo) {

@@ -47,6 +47,12 @@ Form1::Form1(ScreenRegistry& registry)
     m_password = addTextBox(m_frame, QStringLiteral("Text4"), QStringLiteral("密码："), 13080, 360, 1815);
     m_address = addTextBox(m_frame, QStringLiteral("Text2"), QStringLiteral("地址："), 1080, 1080, 3255);
     m_idNumber = addTextBox(m_frame, QStringLiteral("Text6"), QStringLiteral("身份证号："), 6000, 1080, 3255);
+    m_card->setMaxLength(MemberTable::Width::CardNumber);
+    m_name->setMaxLength(MemberTable::Width::Name);
+    m_phone->setMaxLength(MemberTable::Width::Phone);
+    m_password->setMaxLength(MemberTable::Width::Password);
+    m_address->setMaxLength(MemberTable::Width::Address);
+    m_idNumber->setMaxLength(MemberTable::Width::IdNumber);
     m_name->setText(QStringLiteral("Vip"));
     m_password->setText(QStringLiteral("462"));
     maskWithStars(m_password);

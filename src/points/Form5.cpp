@@ -36,6 +36,7 @@ Form5::Form5(ScreenRegistry& registry)
     m_name = addTextBox(m_frame, QStringLiteral("Text1"), QStringLiteral("名称"), 1440, 300, 2400);
     m_quantity = addTextBox(m_frame, QStringLiteral("Text2"), QStringLiteral("数量"), 5280, 300, 1200);
     m_points = addTextBox(m_frame, QStringLiteral("Text3"), QStringLiteral("积分"), 7920, 300, 1200);
+    m_name->setMaxLength(GiftTable::NameWidth);
     setBoxesEnabled(false);
 
     m_list = new ReportListView(this);

@@ -23,6 +23,8 @@ namespace kelm {
 
 namespace {
 
+constexpr double MaxBalance = 1e15;
+
 // A caption right-aligned before the box that starts at boxLeft, all in twips.
 QLabel* addLabel(QWidget* parent, const QString& objectName, const QString& caption, int boxLeft, int top)
 {
@@ -159,7 +161,9 @@ void Form2::recharge()
     }
     const std::optional<double> amount = NumberText::parse(amountText);
     const double balance = amount ? m_balance + *amount : 0;
-    if (!amount || !std::isfinite(balance)) {
+    // Balances are kept to 15 significant digits; a larger one is no till's top-up and would not
+    // fit the balance column of a server.
+    if (!amount || !(std::abs(*amount) < MaxBalance && std::abs(balance) < MaxBalance)) {
         module().messages().inform(QStringLiteral("请输入正确的充值金额！"));
         m_amount->setFocus();
         m_amount->selectAll();

@@ -75,6 +75,8 @@ Form3::Form3(ScreenRegistry& registry)
     prompt->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     prompt->setGeometry(twips(1320), twips(600), twips(1455), twips(375));
     m_password = addTextBox(frame, QStringLiteral("Text1"), QString(), 2835, 600, 3015);
+    // No stored password is longer.
+    m_password->setMaxLength(MemberTable::Width::Password);
     maskWithStars(m_password);
 
     m_ok = new QPushButton(QStringLiteral("确定"), frame);
