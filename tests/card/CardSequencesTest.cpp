@@ -1,11 +1,8 @@
-// The member card's text and key rules, and the sequences on a simulated card.
-#include "TestScreens.h"
-
-#include "card/CardFolder.h"
+// The member card's text and key rules.
 #include "card/CardSequences.h"
-#include "card/SimulatedReader.h"
 
-#include <QTemporaryDir>
+#include <kelm/Error.h>
+
 #include <QTest>
 
 using namespace kelm;
@@ -45,41 +42,6 @@ private slots:
         QCOMPARE(Card::keyByte(QStringLiteral("0FF")), std::uint8_t(0xFF));
         for (const char* bad : {"", "GG", "100", " A7", "0x1", "-1", "1.5"})
             QVERIFY_THROWS_EXCEPTION(Error, Card::keyByte(QString::fromLatin1(bad)));
-    }
-
-    void initialiseThenIssueLeavesTheCardKeyAndTheCardText()
-    {
-        QTemporaryDir cards;
-        CardFolder folder(cards.path());
-        const std::uint32_t serial = *folder.newCard();
-        QVERIFY(folder.place(serial));
-        SimulatedReader reader(cards.path());
-        TestScreens t(&reader);
-        t.module().sharedConnection().open(t.database.connection(), this);
-        CardSequences card(t.module());
-        QCOMPARE(card.initialise(), InitialiseOutcome::Initialised);
-        card.halt();
-        const MifareCard::Key cardKey{0xA7, 0, 0, 0, 0, 0};
-        MifareCard stored = *folder.load(serial);
-        QCOMPARE(stored.keyA(5), cardKey);
-        QCOMPARE(stored.keyB(5), cardKey);
-        QCOMPARE(stored.accessBytes(5), (std::array<std::uint8_t, 4>{0xFF, 0x07, 0x80, 0x69}));
-        QCOMPARE(stored.keyA(4), MifareCard::TransportKey);
-        // The factory key no longer opens the sector.
-        QCOMPARE(card.initialise(), InitialiseOutcome::InitialiseFailed);
-
-        std::array<std::uint8_t, 16> buffer{};
-        QCOMPARE(card.issue(QStringLiteral("2026120512345"), buffer), IssueOutcome::Issued);
-        stored = *folder.load(serial);
-        const auto& block = stored.rawBlock(20);
-        QCOMPARE(QByteArray(reinterpret_cast<const char*>(block.data()), 16), QByteArray("0002026120512345"));
-        card.halt();
-        QCOMPARE(card.issue(QStringLiteral("2026120599999"), buffer), IssueOutcome::AlreadyIssued);
-
-        // Reading back gives the card number.
-        std::array<std::uint8_t, 16> read{};
-        QCOMPARE(card.readCard(read), std::int16_t(0));
-        QCOMPARE(Card::cardNumber(Card::blockText(read)), QStringLiteral("2026120512345"));
     }
 };
 

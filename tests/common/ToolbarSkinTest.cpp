@@ -12,12 +12,6 @@ class ToolbarSkinTest : public QObject
     Q_OBJECT
 
 private slots:
-    void thePictureIs160By12()
-    {
-        const QPixmap picture = ToolbarSkin::picture();
-        QCOMPARE(picture.size(), QSize(160, 12));
-    }
-
     void eachLoadReplacesTheBrushAndOnlyOneLives()
     {
         QWidget screen;

@@ -23,18 +23,13 @@ private slots:
     void anotherPasswordAsksForItExactlyBeforeTheRecharge()
     {
         RechargeTill till;
-        till.t.database.addMember(A, QStringLiteral("张三"), QStringLiteral("100"), QStringLiteral("0"),
-                                  QStringLiteral("Ab 1"));
-        Form1* members = till.openMemberScreen();
-        QVERIFY(till.layNewCard(A));
-        till.pressRecharge();
-        QWidget* dialog = till.passwordDialog();
+        QWidget* dialog = till.recharge(A, QStringLiteral("100"), QStringLiteral("Ab 1"));
         QVERIFY(dialog);
+        QWidget* members = till.memberScreen();
         QVERIFY(!till.rechargeDialog());
         QCOMPARE(till.module().verifyTarget, 1);
         QCOMPARE(dialog->windowTitle(), QStringLiteral("密码验证"));
         QVERIFY(dialog->windowFlags() & Qt::WindowStaysOnTopHint);
-        QCOMPARE(dialog->size(), QSize(6390 / 15, 2880 / 15));
         QCOMPARE(dialog->findChild<QLabel*>(QStringLiteral("Label1"))->text(), QStringLiteral("请输入密码："));
         QVERIFY(!dialog->findChild<QLabel*>(QStringLiteral("Image1"))->pixmap().isNull());
         QLineEdit* password = TestScreens::box(dialog, QStringLiteral("Text1"));
@@ -86,13 +81,9 @@ private slots:
     void cancelOnlyHidesTheDialogAndTheCloseBoxUnloadsIt()
     {
         RechargeTill till;
-        till.t.database.addMember(A, QStringLiteral("张三"), QStringLiteral("100"), QStringLiteral("0"),
-                                  QStringLiteral("8866"));
-        Form1* members = till.openMemberScreen();
-        QVERIFY(till.layNewCard(A));
-        till.pressRecharge();
-        QWidget* dialog = till.passwordDialog();
+        QWidget* dialog = till.recharge(A, QStringLiteral("100"), QStringLiteral("8866"));
         QVERIFY(dialog);
+        QWidget* members = till.memberScreen();
         TestScreens::type(TestScreens::box(dialog, QStringLiteral("Text1")), QStringLiteral("88"));
         RechargeTill::click(dialog, "Command2");
         TestScreens::settle();
@@ -132,12 +123,7 @@ private slots:
     void aCardThatCannotBeReadOrIsNoMembersIsReportedNotCompared()
     {
         RechargeTill till;
-        till.t.database.addMember(A, QStringLiteral("张三"), QStringLiteral("100"), QStringLiteral("0"),
-                                  QStringLiteral("8866"));
-        till.openMemberScreen();
-        QVERIFY(till.layNewCard(A));
-        till.pressRecharge();
-        QWidget* dialog = till.passwordDialog();
+        QWidget* dialog = till.recharge(A, QStringLiteral("100"), QStringLiteral("8866"));
         QVERIFY(dialog);
 
         QVERIFY(till.folder.remove());
@@ -153,6 +139,18 @@ private slots:
         QVERIFY(!till.rechargeDialog());
         QCOMPARE(till.passwordDialog(), dialog);
         QCOMPARE(till.module().verifyTarget, 1);
+
+        // With nothing waiting for it, the right password does nothing at all.
+        QVERIFY(till.layNewCard(A));
+        till.module().verifyTarget = 0;
+        till.t.messages.clear();
+        RechargeTill::typeAndEnter(dialog, "Text1", QStringLiteral("8866"));
+        TestScreens::settle();
+        QVERIFY(till.t.messages.messages().isEmpty());
+        QCOMPARE(till.passwordDialog(), dialog);
+        QVERIFY(!till.rechargeDialog());
+        QVERIFY(till.memberScreen()->isEnabled());
+        QCOMPARE(till.t.database.count(QStringLiteral("qzjl")), 0);
     }
 
     void aMemberWithoutAPasswordIsAskedForAnEmptyOne()
@@ -180,7 +178,7 @@ private slots:
         }
     }
 
-    void aCorrectPasswordForThePointsScreenFillsItsBoxesAndHides()
+    void theCorrectPasswordForThePointsScreensReadFillsItsBoxesAndHides()
     {
         RechargeTill till;
         till.t.database.addMember(A, QStringLiteral("张三"), QStringLiteral("100"), QStringLiteral("37.5"),
@@ -189,21 +187,19 @@ private slots:
         QWidget* points = TestScreens::visibleWindow(QStringLiteral("Form4"));
         QVERIFY(points);
         QVERIFY(till.layNewCard(A));
-        const int beeps = till.reader.beepCount();
-        till.module().verifyTarget = 2;
-        till.t.registry().form3().showScreen();
+        TestScreens::button(points, QStringLiteral("读卡"))->trigger();
         QWidget* dialog = till.passwordDialog();
         QVERIFY(dialog);
+        QCOMPARE(till.module().verifyTarget, 2);
+        // The boxes wait for the dialog.
+        QCOMPARE(TestScreens::texts(points, {"Text5", "Text4"}), QStringList({"", ""}));
+        QCOMPARE(till.beepsSinceLay(), 0);
 
         RechargeTill::typeAndEnter(dialog, "Text1", QStringLiteral("8866"));
         QVERIFY(till.t.messages.messages().isEmpty());
-        QCOMPARE(RechargeTill::text(points, "Text5"), QStringLiteral("000") + A);
-        QCOMPARE(RechargeTill::text(points, "Text3"), QStringLiteral("13800000001"));
-        QCOMPARE(RechargeTill::text(points, "Text6"), QStringLiteral("ID") + A);
-        QCOMPARE(RechargeTill::text(points, "Text2"), QStringLiteral("地址张三"));
-        QCOMPARE(RechargeTill::text(points, "Text4"), QStringLiteral("37.5"));
-        QCOMPARE(RechargeTill::text(points, "Text1"), QStringLiteral("Vip"));
-        QCOMPARE(till.reader.beepCount(), beeps + 1);
+        QCOMPARE(TestScreens::texts(points, {"Text5", "Text3", "Text6", "Text2", "Text4", "Text1"}),
+                 QStringList({"000" + A, "13800000001", "ID" + A, "地址张三", "37.5", "Vip"}));
+        QCOMPARE(till.beepsSinceLay(), 1);
         QVERIFY(!till.passwordDialog());
         QCOMPARE(till.t.registry().existingForm3(), dialog);
         QVERIFY(!till.rechargeDialog());
@@ -213,26 +209,6 @@ private slots:
         TestScreens::settle();
         QVERIFY(!till.t.registry().existingForm1());
         QCOMPARE(till.module().readerHandle, -1);
-    }
-
-    void aCorrectPasswordWithNothingPendingDoesNothing()
-    {
-        RechargeTill till;
-        till.t.database.addMember(A, QStringLiteral("张三"), QStringLiteral("100"), QStringLiteral("0"),
-                                  QStringLiteral("8866"));
-        Form1* members = till.openMemberScreen();
-        QVERIFY(till.layNewCard(A));
-        till.pressRecharge();
-        QWidget* dialog = till.passwordDialog();
-        QVERIFY(dialog);
-        till.module().verifyTarget = 0;
-        RechargeTill::typeAndEnter(dialog, "Text1", QStringLiteral("8866"));
-        TestScreens::settle();
-        QVERIFY(till.t.messages.messages().isEmpty());
-        QCOMPARE(till.passwordDialog(), dialog);
-        QVERIFY(!till.rechargeDialog());
-        QVERIFY(members->isEnabled());
-        QCOMPARE(till.t.database.count(QStringLiteral("qzjl")), 0);
     }
 };
 

@@ -1,12 +1,9 @@
 #pragma once
 
-// A till with the simulated reader over a card folder of its own, a real SQLite database, and
-// the cashier's gestures on the member screen and the two dialogs.
-#include "TestScreens.h"
+// A till with the member screen open over the simulated reader, and the cashier's gestures on the
+// member screen and the recharge and password dialogs.
+#include "CardTill.h"
 
-#include "card/CardFolder.h"
-#include "card/CardSequences.h"
-#include "card/SimulatedReader.h"
 #include "members/Form1.h"
 #include "recharge/Form2.h"
 #include "recharge/Form3.h"
@@ -15,30 +12,11 @@
 
 #include <QLabel>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
-#include <QToolButton>
 
-struct RechargeTill
+struct RechargeTill : CardTill
 {
-    QTemporaryDir cardDir;
-    kelm::CardFolder folder{cardDir.path()};
-    kelm::SimulatedReader reader{cardDir.path()};
-    TestScreens t{&reader};
-
-    ~RechargeTill()
-    {
-        // Close boxes, as the cashier would, so every close step runs before the registry goes.
-        for (const char* name : {"Form2", "Form3", "Form4", "Form1"}) {
-            if (QWidget* window = TestScreens::visibleWindow(QString::fromLatin1(name)))
-                window->close();
-        }
-        TestScreens::settle();
-    }
-
-    kelm::Module1& module() { return t.module(); }
-
     kelm::Form1* openMemberScreen()
     {
         kelm::Class1().kelm(true);
@@ -48,20 +26,17 @@ struct RechargeTill
     QWidget* rechargeDialog() const { return TestScreens::visibleWindow(QStringLiteral("Form2")); }
     QWidget* passwordDialog() const { return TestScreens::visibleWindow(QStringLiteral("Form3")); }
 
-    // A factory card made a card of this installation carrying the card number, then laid on the
-    // reader. Needs a loaded screen for the database connection.
-    bool layNewCard(const QString& cardNumber)
+    // A member with this balance and password, the member screen open, the member's card on the
+    // reader and 充值 pressed: the dialog that came up (the recharge or the password dialog).
+    QWidget* recharge(const QString& card, const QString& balance = QStringLiteral("100"),
+                      const QString& password = QStringLiteral("462"))
     {
-        const std::optional<std::uint32_t> serial = folder.newCard();
-        if (!serial || !folder.place(*serial))
-            return false;
-        kelm::CardSequences cards(module());
-        const bool initialised = cards.initialise() == kelm::InitialiseOutcome::Initialised;
-        cards.halt();
-        std::array<std::uint8_t, 16> buffer{};
-        const bool issued = cards.issue(cardNumber, buffer) == kelm::IssueOutcome::Issued;
-        cards.halt();
-        return initialised && issued;
+        t.database.addMember(card, QStringLiteral("张三"), balance, QStringLiteral("0"), password);
+        openMemberScreen();
+        if (!layNewCard(card))
+            return nullptr;
+        pressRecharge();
+        return password == QStringLiteral("462") ? rechargeDialog() : passwordDialog();
     }
 
     // Presses the member screen's 充值 as a program would, whatever the screen's enabled state.
@@ -85,8 +60,5 @@ struct RechargeTill
         QTest::keyClick(edit, Qt::Key_Return);
     }
 
-    QString balanceOf(const QString& card)
-    {
-        return t.database.scalar(QStringLiteral("SELECT 余额 FROM kelm WHERE 卡号='%1'").arg(card));
-    }
+    QString balanceOf(const QString& card) { return member("余额", card); }
 };

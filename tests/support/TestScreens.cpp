@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QTableView>
 #include <QTest>
 #include <QToolBar>
 
@@ -56,6 +57,33 @@ QAction* TestScreens::button(QWidget* screen, const QString& key)
             return action;
     }
     return nullptr;
+}
+
+QStringList TestScreens::texts(QWidget* screen, const QStringList& boxes)
+{
+    QStringList result;
+    for (const QString& name : boxes)
+        result << (box(screen, name) ? box(screen, name)->text() : QStringLiteral("<no box %1>").arg(name));
+    return result;
+}
+
+QString TestScreens::buttons(QWidget* screen)
+{
+    auto* toolbar = screen ? screen->findChild<QToolBar*>(QStringLiteral("Toolbar1")) : nullptr;
+    QStringList shown;
+    for (QAction* action : toolbar ? toolbar->actions() : QList<QAction*>()) {
+        if (!action->text().isEmpty())
+            shown << action->text() + (action->isEnabled() ? u'+' : u'-');
+    }
+    return shown.join(u' ');
+}
+
+void TestScreens::clickRow(QWidget* screen, int row, int column)
+{
+    auto* list = screen->findChild<QTableView*>(QStringLiteral("ListView1"));
+    const QModelIndex index = list->model()->index(row, column);
+    list->scrollTo(index);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(index).center());
 }
 
 void TestScreens::type(QWidget* box, const QString& text)

@@ -8,6 +8,7 @@
 #include "entry/ScreenRegistry.h"
 
 #include <QAction>
+#include <QStringList>
 #include <QLineEdit>
 #include <QWidget>
 
@@ -35,6 +36,12 @@ public:
     static int visibleWindowCount(const QString& objectName);
     static QLineEdit* box(QWidget* screen, const QString& objectName);
     static QAction* button(QWidget* screen, const QString& key);
+    // The texts of these boxes, in the order named.
+    static QStringList texts(QWidget* screen, const QStringList& boxes);
+    // The toolbar's buttons as the cashier sees them: "增加+ 修改- …", + for enabled.
+    static QString buttons(QWidget* screen);
+    // Clicks the list's row in this column, scrolled into view as the cashier would.
+    static void clickRow(QWidget* screen, int row, int column = 1);
     // Types text into a box key by key, as a cashier (or the input method, for Chinese) would.
     static void type(QWidget* box, const QString& text);
     // Lets unloaded screens go (deferred deletes).
