@@ -30,24 +30,7 @@ struct Till : RechargeTill
         t.database.addGift(QStringLiteral("伞"), QStringLiteral("5"), QStringLiteral("10"));
     }
 
-    // Every row of every table, as text; rows sorted so that no engine's order matters.
-    QString contents()
-    {
-        QStringList tables;
-        for (const char* table : {"kelm", "gs", "qzjl", "bz", "lpgl", "lpdhjr"}) {
-            QStringList rows;
-            t.database.db().query(std::string("SELECT * FROM ") + table, {}, [&](const Row& row) {
-                QStringList cells;
-                for (int column = 0; column < row.columnCount(); ++column)
-                    cells << (row.cell(column).isNull() ? QStringLiteral("<null>") : row.cell(column).toText());
-                rows << cells.join(u'|');
-                return true;
-            });
-            rows.sort();
-            tables << QString::fromLatin1(table) + u':' + rows.join(u';');
-        }
-        return tables.join(u'\n');
-    }
+    TestDatabase::Contents contents() { return t.database.contents(); }
 
     Form1* members() const { return static_cast<Form1*>(TestScreens::visibleWindow(memberScreenName())); }
     QWidget* window(const char* name) const { return TestScreens::visibleWindow(QString::fromLatin1(name)); }
@@ -275,8 +258,8 @@ private slots:
         QFETCH(QString, reopen);
 
         // On a sound line: the database after each statement of the command.
-        QStringList after;
-        QString finished;
+        QList<TestDatabase::Contents> after;
+        TestDatabase::Contents finished;
         {
             Till till;
             command.prepare(till);

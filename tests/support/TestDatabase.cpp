@@ -193,6 +193,25 @@ QString TestDatabase::scalar(const QString& sql)
     return result;
 }
 
+TestDatabase::Contents TestDatabase::contents()
+{
+    Contents tables;
+    for (const char* table : {"kelm", "gs", "qzjl", "bz", "lpgl", "lpdhjr"}) {
+        QStringList& rows = tables[QString::fromLatin1(table)];
+        db().query(std::string("SELECT * FROM ") + table, {}, [&](const kelm::Row& row) {
+            QStringList cells;
+            for (int i = 0; i < row.columnCount(); ++i) {
+                if (row.columnName(i) != "id")
+                    cells << (row.cell(i).isNull() ? QStringLiteral("<null>") : row.cell(i).toText());
+            }
+            rows << cells.join(u'|');
+            return true;
+        });
+        rows.sort();
+    }
+    return tables;
+}
+
 int TestDatabase::count(const QString& table)
 {
     return scalar(QStringLiteral("SELECT count(*) FROM ") + table).toInt();

@@ -2,6 +2,8 @@
 
 #include "common/SqliteDatabase.h"
 
+#include <QMap>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -40,6 +42,10 @@ public:
     // The first column of the first row as the list would show it; "<none>" without a row, "<null>".
     QString scalar(const QString& sql);
     int count(const QString& table);
+    // Every row of every table as text ("<null>" for NULL), gift ids left out, the rows of each
+    // table sorted: what another program sees, in whatever order the engine returns rows.
+    using Contents = QMap<QString, QStringList>;
+    Contents contents();
 
     void addMember(const QString& card, const QString& name, const QString& balance = QStringLiteral("0"),
                    const QString& points = QStringLiteral("0"), const QString& password = QStringLiteral("462"));
