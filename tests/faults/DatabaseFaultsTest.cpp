@@ -303,6 +303,65 @@ private slots:
         }
     }
 
+    // A screen whose load meets the break is not shown, the host hears why, and the next call
+    // shows it. The catalogue, opened from the points screen, gives the points screen back.
+    void theLineBreaksWhileAScreenLoads_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::newRow("member screen") << "kelm";
+        QTest::newRow("points screen") << "jfgl";
+        QTest::newRow("gift catalogue") << "catalogue";
+    }
+
+    void theLineBreaksWhileAScreenLoads()
+    {
+        QFETCH(QString, entry);
+        const char* screen = entry == QLatin1String("kelm") ? "Form1" : entry == QLatin1String("jfgl") ? "Form4" : "Form5";
+        const auto load = [&](Till& till) {
+            if (entry == QLatin1String("kelm"))
+                Class1().kelm(true);
+            else if (entry == QLatin1String("jfgl"))
+                Class1().jfgl(true);
+            else
+                till.press("Form4", "礼品管理");
+        };
+        qsizetype statements = 0;
+        {
+            Till till;
+            if (entry == QLatin1String("catalogue"))
+                Class1().jfgl(true);
+            const qsizetype before = till.t.faults.sent.size();
+            load(till);
+            statements = till.t.faults.sent.size() - before;
+            QVERIFY(till.window(screen));
+        }
+        TestScreens::settle();
+        QVERIFY(statements > 0);
+
+        for (int sent = 0; sent < statements; ++sent) {
+            Till till;
+            if (entry == QLatin1String("catalogue"))
+                Class1().jfgl(true);
+            till.t.faults.breakAfter(sent);
+            if (entry == QLatin1String("catalogue")) {
+                load(till);
+                QCOMPARE(till.t.messages.texts().size(), 1);
+                QVERIFY(till.t.messages.texts()[0].startsWith(Broken));
+                QVERIFY(till.window("Form4"));
+            } else {
+                QVERIFY_THROWS_EXCEPTION(Error, load(till));
+            }
+            TestScreens::settle();
+            QVERIFY(!till.window(screen));
+
+            till.t.faults.mend();
+            till.t.messages.clear();
+            load(till);
+            QVERIFY(till.window(screen));
+            QCOMPARE(till.t.messages.texts(), QStringList());
+        }
+    }
+
     void aTillWhoseServerDroppedItsConnectionGoesOnWithTheNextCommand()
     {
         if (TestDatabase::engine() == Engine::Sqlite)
