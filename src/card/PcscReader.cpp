@@ -24,11 +24,6 @@ constexpr std::uint8_t volatileKeySlot = 0x00;
 constexpr std::uint8_t keyTypeA = 0x60;
 constexpr std::uint8_t keyTypeB = 0x61;
 
-bool validKeyMode(std::uint8_t mode)
-{
-    return mode <= 6 && mode != 3;
-}
-
 // Calls that fail because the card is gone or is no longer the card we connected to.
 bool cardLost(LONG rc)
 {
@@ -317,30 +312,15 @@ std::int16_t PcscReader::rf_load_key(
     if (!isOpen(icdev)) {
         return NotOpen;
     }
-    if (!validKeyMode(mode) || sector >= MifareCard::SectorCount || !key6) {
+    if (!m_keys.store(mode, sector, key6)) {
         return BadArgument;
     }
-    MifareCard::Key key {};
-    std::copy_n(key6, MifareCard::KeySize, key.begin());
-    m_keys[std::size_t { mode } * MifareCard::SectorCount + sector] = key;
     // PC/SC reaches the reader only through a card: without one the key stays with us until the
     // authentication sends it.
     if (!m_pcsc->connected) {
         return NoCard;
     }
-    return loadKeyIntoReader(key);
-}
-
-std::int16_t PcscReader::rf_load_key_hex(std::int32_t icdev, std::uint8_t mode, std::uint8_t sector, const char* hexKey)
-{
-    if (!isOpen(icdev)) {
-        return NotOpen;
-    }
-    const std::optional<MifareCard::Key> key = MifareCard::keyFromHex(hexKey);
-    if (!key) {
-        return BadArgument;
-    }
-    return rf_load_key(icdev, mode, sector, key->data());
+    return loadKeyIntoReader(*m_keys.find(mode, sector));
 }
 
 std::int16_t PcscReader::rf_authentication(std::int32_t icdev, std::uint8_t mode, std::uint8_t sector)
@@ -348,10 +328,7 @@ std::int16_t PcscReader::rf_authentication(std::int32_t icdev, std::uint8_t mode
     if (!isOpen(icdev)) {
         return NotOpen;
     }
-    if (!validKeyMode(mode) || sector >= MifareCard::SectorCount) {
-        return BadArgument;
-    }
-    const std::optional<MifareCard::Key>& key = m_keys[std::size_t { mode } * MifareCard::SectorCount + sector];
+    const std::optional<MifareCard::Key> key = m_keys.find(mode, sector);
     if (!key) {
         return BadArgument;
     }
@@ -531,7 +508,7 @@ void PcscReader::close(bool unpower)
     m_pcsc->disconnect(unpower ? SCARD_UNPOWER_CARD : SCARD_LEAVE_CARD);
     m_pcsc->releaseContext();
     m_handle = -1;
-    m_keys.fill(std::nullopt);
+    m_keys.clear();
     m_state = CardState::None;
     m_serial.reset();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "card/MifareCard.h"
+#include "card/ReaderKeys.h"
 #include "card/ReaderLibrary.h"
 
 #include <QString>
@@ -62,8 +63,6 @@ public:
     std::int16_t rf_select(std::int16_t icdev, std::uint32_t serial, std::uint8_t* size) override;
     std::int16_t rf_load_key(
         std::int32_t icdev, std::uint8_t mode, std::uint8_t sector, const std::uint8_t* key6) override;
-    std::int16_t rf_load_key_hex(
-        std::int32_t icdev, std::uint8_t mode, std::uint8_t sector, const char* hexKey) override;
     std::int16_t rf_authentication(std::int32_t icdev, std::uint8_t mode, std::uint8_t sector) override;
     std::int16_t rf_read(std::int32_t icdev, std::uint8_t block, std::uint8_t* data) override;
     std::int16_t rf_write(std::int32_t icdev, std::uint8_t block, const std::uint8_t* data) override;
@@ -84,8 +83,6 @@ private:
     struct Connection;
     enum class CardState : std::uint8_t { None, Requested, Selected };
 
-    static constexpr int keyModes = 7;
-
     struct Answer
     {
         std::vector<std::uint8_t> data;
@@ -104,7 +101,7 @@ private:
     QString m_readerName;
     std::int32_t m_handle = -1;
     std::int32_t m_lastHandle = 0;
-    std::array<std::optional<MifareCard::Key>, keyModes * MifareCard::SectorCount> m_keys {};
+    ReaderKeys m_keys;
     CardState m_state = CardState::None;
     std::optional<std::uint32_t> m_serial;
 };

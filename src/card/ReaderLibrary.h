@@ -1,6 +1,9 @@
 #pragma once
 
+#include "card/MifareCard.h"
+
 #include <cstdint>
+#include <optional>
 
 namespace kelm {
 
@@ -18,9 +21,14 @@ public:
     virtual std::int16_t rf_select(std::int16_t icdev, std::uint32_t serial, std::uint8_t* size) = 0;
     virtual std::int16_t rf_load_key(std::int32_t icdev, std::uint8_t mode, std::uint8_t sector,
                                      const std::uint8_t* key6) = 0;
-    // hexKey: 12 hexadecimal characters, zero-terminated.
+    // hexKey: 12 hexadecimal characters, zero-terminated. Loads the key as rf_load_key does; a
+    // text that is no key is refused as a missing key is, after the reader's own port check.
     virtual std::int16_t rf_load_key_hex(std::int32_t icdev, std::uint8_t mode, std::uint8_t sector,
-                                         const char* hexKey) = 0;
+                                         const char* hexKey)
+    {
+        const std::optional<MifareCard::Key> key = MifareCard::keyFromHex(hexKey);
+        return rf_load_key(icdev, mode, sector, key ? key->data() : nullptr);
+    }
     virtual std::int16_t rf_authentication(std::int32_t icdev, std::uint8_t mode, std::uint8_t sector) = 0;
     // data: 16 bytes.
     virtual std::int16_t rf_read(std::int32_t icdev, std::uint8_t block, std::uint8_t* data) = 0;

@@ -8,16 +8,6 @@ namespace kelm {
 
 namespace {
 
-// Modes 0-2 hold key A, 4-6 key B; 3 is no key set.
-bool validKeyMode(std::uint8_t mode)
-{
-    return mode <= 6 && mode != 3;
-}
-
-MifareCard::KeyType keyTypeOf(std::uint8_t mode)
-{
-    return mode < 3 ? MifareCard::KeyType::A : MifareCard::KeyType::B;
-}
 
 } // namespace
 
@@ -106,26 +96,10 @@ std::int16_t SimulatedReader::rf_load_key(
     if (!isOpen(icdev)) {
         return NotOpen;
     }
-    if (!validKeyMode(mode) || sector >= MifareCard::SectorCount || !key6) {
+    if (!m_keys.store(mode, sector, key6)) {
         return BadArgument;
     }
-    MifareCard::Key key {};
-    std::copy_n(key6, MifareCard::KeySize, key.begin());
-    m_keys[std::size_t { mode } * MifareCard::SectorCount + sector] = key;
     return Ok;
-}
-
-std::int16_t SimulatedReader::rf_load_key_hex(
-    std::int32_t icdev, std::uint8_t mode, std::uint8_t sector, const char* hexKey)
-{
-    if (!isOpen(icdev)) {
-        return NotOpen;
-    }
-    const std::optional<MifareCard::Key> key = MifareCard::keyFromHex(hexKey);
-    if (!key) {
-        return BadArgument;
-    }
-    return rf_load_key(icdev, mode, sector, key->data());
 }
 
 std::int16_t SimulatedReader::rf_authentication(std::int32_t icdev, std::uint8_t mode, std::uint8_t sector)
@@ -133,10 +107,7 @@ std::int16_t SimulatedReader::rf_authentication(std::int32_t icdev, std::uint8_t
     if (!isOpen(icdev)) {
         return NotOpen;
     }
-    if (!validKeyMode(mode) || sector >= MifareCard::SectorCount) {
-        return BadArgument;
-    }
-    const std::optional<MifareCard::Key>& key = m_keys[std::size_t { mode } * MifareCard::SectorCount + sector];
+    const std::optional<MifareCard::Key> key = m_keys.find(mode, sector);
     if (!key) {
         return BadArgument;
     }
@@ -147,7 +118,7 @@ std::int16_t SimulatedReader::rf_authentication(std::int32_t icdev, std::uint8_t
     if (!card) {
         return StorageFailed;
     }
-    const MifareCard::KeyType keyType = keyTypeOf(mode);
+    const MifareCard::KeyType keyType = ReaderKeys::typeOf(mode);
     if (card->authenticate(sector, keyType, *key) != MifareCard::Outcome::Ok) {
         cardRefused();
         return AuthenticationFailed;
@@ -323,7 +294,7 @@ std::int16_t SimulatedReader::writeBlock(int block, const MifareCard::Block& dat
 void SimulatedReader::close()
 {
     m_handle = -1;
-    m_keys.fill(std::nullopt);
+    m_keys.clear();
     m_card.reset();
     m_state = CardState::Idle;
     m_wokenFromHalt = false;

@@ -2,6 +2,7 @@
 
 #include "card/CardFolder.h"
 #include "card/MifareCard.h"
+#include "card/ReaderKeys.h"
 #include "card/ReaderLibrary.h"
 
 #include <QString>
@@ -60,8 +61,6 @@ public:
     std::int16_t rf_select(std::int16_t icdev, std::uint32_t serial, std::uint8_t* size) override;
     std::int16_t rf_load_key(
         std::int32_t icdev, std::uint8_t mode, std::uint8_t sector, const std::uint8_t* key6) override;
-    std::int16_t rf_load_key_hex(
-        std::int32_t icdev, std::uint8_t mode, std::uint8_t sector, const char* hexKey) override;
     std::int16_t rf_authentication(std::int32_t icdev, std::uint8_t mode, std::uint8_t sector) override;
     std::int16_t rf_read(std::int32_t icdev, std::uint8_t block, std::uint8_t* data) override;
     std::int16_t rf_write(std::int32_t icdev, std::uint8_t block, const std::uint8_t* data) override;
@@ -79,8 +78,6 @@ public:
 private:
     enum class CardState : std::uint8_t { Idle, Ready, Active, Halted };
 
-    static constexpr int keyModes = 7;
-
     bool isOpen(std::int32_t icdev) const { return m_handle > 0 && icdev == m_handle; }
     // Brings what this reader knows of the card up to date with the folder's record; false when no card
     // lies on the reader.
@@ -96,7 +93,7 @@ private:
     CardFolder m_folder;
     std::int32_t m_handle = -1;
     std::int32_t m_lastHandle = 0;
-    std::array<std::optional<MifareCard::Key>, keyModes * MifareCard::SectorCount> m_keys {};
+    ReaderKeys m_keys;
 
     std::optional<CardFolder::Placement> m_card;
     CardState m_state = CardState::Idle;

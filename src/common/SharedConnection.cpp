@@ -67,15 +67,15 @@ void SharedConnection::close(const void* holder)
 
 Database& SharedConnection::database()
 {
-    // A connection the server dropped while screens still hold it is opened again for the next
-    // command, so the till goes on once the server is back; the statement that met the break is
-    // not sent again.
-    if (m_database && !m_holders.empty() && !m_database->isOpen()) {
+    if (!isOpen()) {
+        if (!m_database || m_holders.empty())
+            throw DatabaseError("数据库连接已关闭。");
+        // A connection the server dropped while screens still hold it is opened again for the next
+        // command, so the till goes on once the server is back; the statement that met the break
+        // is not sent again.
         m_database->close();
         m_database->open(m_settings);
     }
-    if (!isOpen())
-        throw DatabaseError("数据库连接已关闭。");
     return *m_database;
 }
 
