@@ -32,17 +32,8 @@ namespace kelm {
 class PcscReader : public ReaderLibrary
 {
 public:
-    // The first six have the meaning they have on the simulated reader; rf_init returns the negative
-    // status when it fails.
-    static constexpr std::int16_t Ok = 0;
-    // No card on the reader, the card was taken off or reset by someone else, or it is not in the
-    // state the call needs (not requested, not selected, another serial, refused a command before).
-    static constexpr std::int16_t NoCard = 1;
-    static constexpr std::int16_t AuthenticationFailed = 2;
-    static constexpr std::int16_t AccessDenied = 3;
-    static constexpr std::int16_t BadArgument = 4;
-    static constexpr std::int16_t NotOpen = 5;
-    // The PC/SC service is not running or failed, or a transmission did not go through.
+    // Besides the shared statuses (ReaderLibrary; NoCard also when the card was taken off or reset
+    // by another program): the PC/SC service is not running or failed, or a transmission did not go through.
     static constexpr std::int16_t ServiceFailed = 6;
     // No reader of the configured name, or no reader at all.
     static constexpr std::int16_t NoReader = 7;

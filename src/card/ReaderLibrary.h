@@ -13,6 +13,23 @@ namespace kelm {
 class ReaderLibrary
 {
 public:
+    // The statuses every reader library of this system shares; each adds its own from 6 on.
+    // rf_init returns the negative status when it fails.
+    static constexpr std::int16_t Ok = 0;
+    // No card on the reader, or the card does not answer in its present state (halted, not yet
+    // requested or selected, another serial, refused a command before).
+    static constexpr std::int16_t NoCard = 1;
+    // The key does not match the sector's trailer, or the sector's access bits are broken.
+    static constexpr std::int16_t AuthenticationFailed = 2;
+    // The block lies outside the authenticated sector, no sector is authenticated, or the access
+    // conditions forbid the read or write.
+    static constexpr std::int16_t AccessDenied = 3;
+    // Refused before talking to the card: block, sector, mode or access value out of range, a null
+    // pointer, a key that is not 12 hex digits, no key loaded for that mode and sector.
+    static constexpr std::int16_t BadArgument = 4;
+    // The handle is not the one rf_init returned, or it was closed by rf_reset or rf_exit.
+    static constexpr std::int16_t NotOpen = 5;
+
     virtual ~ReaderLibrary() = default;
 
     virtual std::int32_t rf_init(std::int16_t port, std::int32_t baud) = 0;

@@ -15,11 +15,6 @@ using namespace kelm;
 
 namespace {
 
-static_assert(PcscReader::NoCard == SimulatedReader::NoCard
-    && PcscReader::AuthenticationFailed == SimulatedReader::AuthenticationFailed
-    && PcscReader::AccessDenied == SimulatedReader::AccessDenied
-    && PcscReader::BadArgument == SimulatedReader::BadArgument && PcscReader::NotOpen == SimulatedReader::NotOpen);
-
 constexpr std::int16_t NoCard = PcscReader::NoCard;
 constexpr std::int16_t AuthenticationFailed = PcscReader::AuthenticationFailed;
 constexpr std::int16_t AccessDenied = PcscReader::AccessDenied;
