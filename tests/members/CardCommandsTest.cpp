@@ -23,8 +23,8 @@ struct SimulatedCard
 
 struct Desk : SimulatedCard, CardDesk
 {
-    explicit Desk(const QString& keyByte = QStringLiteral("A7"))
-        : CardDesk(&reader, cardFolder, blank, keyByte)
+    Desk()
+        : CardDesk(&reader, cardFolder, blank)
     {
     }
     bool halted() { return folder.onReader() && folder.onReader()->halted; }
@@ -70,21 +70,6 @@ private slots:
         d.folder.remove();
         d.press("发卡");
         QCOMPARE(d.lastMessage(), QStringLiteral("此卡已经发行，不能重复发卡！"));
-    }
-
-    void aMissingOrBadKeyByteEndsTheCommandSilentlyWithoutHalting()
-    {
-        for (const QString& keyByte : {QString(), QStringLiteral("GG"), QStringLiteral("100")}) {
-            Desk d(keyByte);
-            d.selectMember();
-            d.press("初始化");
-            d.press("发卡");
-            QVERIFY2(d.t.messages.messages().isEmpty(), qPrintable(keyByte));
-            QVERIFY(!d.halted());
-            QCOMPARE(d.card().keyA(5), MifareCard::FactoryKey);
-            // The screen goes on working.
-            QVERIFY(d.screen->isVisible());
-        }
     }
 };
 

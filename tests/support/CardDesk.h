@@ -21,16 +21,11 @@ struct CardDesk
     // The screen deletes itself when the cashier closes it.
     QPointer<kelm::Form1> screen;
 
-    // keyByte: what bz holds; null leaves bz empty.
-    CardDesk(kelm::ReaderLibrary* reader, kelm::CardFolder& cards, std::uint32_t cardSerial,
-             const QString& keyByte = QStringLiteral("A7"))
+    CardDesk(kelm::ReaderLibrary* reader, kelm::CardFolder& cards, std::uint32_t cardSerial)
         : folder(cards)
         , serial(cardSerial)
         , t(reader)
     {
-        t.database.exec(QStringLiteral("DELETE FROM bz"));
-        if (!keyByte.isNull())
-            t.database.exec(QStringLiteral("INSERT INTO bz VALUES ('%1')").arg(keyByte));
         t.database.addMember(Member, QStringLiteral("张三"));
         kelm::Class1().kelm(true);
         screen = static_cast<kelm::Form1*>(TestScreens::visibleWindow(QStringLiteral("Form1")));
