@@ -17,7 +17,7 @@ void floor(benchmark::State& state, const BenchDatabase& data, Floor::Table tabl
 void memberScreenLoad(benchmark::State& state, const BenchDatabase& data);
 // "保存" with nothing pending on the shown member screen: the list read again and painted.
 void memberScreenSaveAndReload(benchmark::State& state, const BenchDatabase& data);
-// MemberTable::selectByCard for members spread over the whole table (x_floor against the floor
+// MemberTable::findByCard for members spread over the whole table (x_floor against the floor
 // benchmark's median).
 void cardLookup(benchmark::State& state, const BenchDatabase& data);
 // The peak resident memory of a process of its own that shows the member screen.

@@ -10,7 +10,10 @@ CREATE TABLE kelm (
     余额 NUMERIC DEFAULT 0,
     积分 NUMERIC DEFAULT 0
 );
-CREATE INDEX kelm_card_number ON kelm (卡号);
+-- Card numbers are compared without trailing blanks. Every member with a card has a number of its
+-- own; members without a card (a blank number) may be many.
+CREATE INDEX kelm_card_number ON kelm (rtrim(卡号));
+CREATE UNIQUE INDEX kelm_card_unique ON kelm (rtrim(卡号)) WHERE rtrim(卡号) <> '';
 
 CREATE TABLE gs (
     日期 TEXT,

@@ -10,7 +10,10 @@ CREATE TABLE kelm (
     余额 decimal(19, 4) DEFAULT 0,
     积分 decimal(19, 4) DEFAULT 0
 );
+-- SQL Server compares text without trailing blanks. Every member with a card has a number of its own;
+-- members without a card (a blank number) may be many.
 CREATE INDEX kelm_card_number ON kelm (卡号);
+CREATE UNIQUE INDEX kelm_card_unique ON kelm (卡号) WHERE 卡号 <> '';
 
 CREATE TABLE gs (
     日期 nvarchar(10),

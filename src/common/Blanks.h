@@ -17,4 +17,13 @@ inline QString trimBlanks(const QString& text)
     return text.mid(begin, end - begin);
 }
 
+// Removes trailing blanks only: how a card number is compared.
+inline QString trimTrailingBlanks(const QString& text)
+{
+    qsizetype end = text.size();
+    while (end > 0 && text[end - 1] == u' ')
+        --end;
+    return text.left(end);
+}
+
 } // namespace kelm

@@ -36,6 +36,69 @@ double Cell::toNumber() const
     throw DatabaseError("类型不匹配：数据库中的值不是数字。");
 }
 
+SqlParam Cell::toParam() const
+{
+    switch (type) {
+    case Type::Integer:
+        return integer;
+    case Type::Real:
+        if (text)
+            return QString::fromUtf8(text, size);
+        return real;
+    case Type::Text:
+        return QString::fromUtf8(text, size);
+    case Type::Null:
+        break;
+    }
+    return std::monostate();
+}
+
+void Database::begin()
+{
+    if (m_inTransaction)
+        throw DatabaseError("程序错误：事务已经开始。");
+    beginTransaction();
+    m_inTransaction = true;
+}
+
+void Database::commit()
+{
+    if (!m_inTransaction)
+        throw DatabaseError("数据库连接在操作中途断开，操作没有完成。");
+    commitTransaction();
+    m_inTransaction = false;
+}
+
+void Database::rollback() noexcept
+{
+    if (!m_inTransaction)
+        return;
+    m_inTransaction = false;
+    try {
+        rollbackTransaction();
+    } catch (...) {
+        // The server rolls back what a broken session left open.
+    }
+}
+
+Transaction::Transaction(Database& db)
+    : m_db(db)
+{
+    m_db.begin();
+}
+
+Transaction::~Transaction()
+{
+    if (!m_committed)
+        m_db.rollback();
+}
+
+void Transaction::commit()
+{
+    m_db.commit();
+    m_committed = true;
+}
+
 int Row::indexOf(std::string_view utf8Name) const
 {
     const int count = columnCount();

@@ -19,9 +19,18 @@ public:
     using Error::Error;
 };
 
+// The database holds something that makes a command refuse to go on (a card number two members
+// share): nothing was written, and the message says all the cashier needs to know.
+class RefusalError : public DatabaseError
+{
+public:
+    using DatabaseError::DatabaseError;
+};
+
 // A value bound to a statement's placeholder. Every value the screens send is bound, never spliced
-// into the SQL text, so a quote inside a value is stored exactly as typed.
-using SqlParam = std::variant<std::monostate, qint64, QString>;
+// into the SQL text, so a quote inside a value is stored exactly as typed. A double travels with
+// all its digits, so a value read from a row compares equal to the row when it is sent back.
+using SqlParam = std::variant<std::monostate, qint64, double, QString>;
 
 // One cell of a result row, valid only while the row handler runs.
 struct Cell
@@ -30,7 +39,9 @@ struct Cell
     Type type = Type::Null;
     qint64 integer = 0;
     double real = 0;
-    const char* text = nullptr; // UTF-8, not terminated
+    // UTF-8, not terminated. A server that hands numbers over as digits leaves them here too, for
+    // Integer and Real cells: the exact value, which a double may not hold.
+    const char* text = nullptr;
     int size = 0;
 
     bool isNull() const { return type == Type::Null; }
@@ -41,6 +52,9 @@ struct Cell
     QString toText() const;
     // The cell as a number; text is read in the system's number form. Throws when it is no number.
     double toNumber() const;
+    // The value exactly as the database holds it, to be bound to a statement that must find the
+    // row still holding it (a number from a server's digits goes back as those digits).
+    SqlParam toParam() const;
 };
 
 class Row
@@ -81,6 +95,15 @@ class Database
 public:
     virtual ~Database() = default;
 
+    // A transaction: what runs between begin and commit reaches the database whole or not at all,
+    // whatever breaks in between (a failed statement, a lost line, a killed till). Use the
+    // Transaction guard rather than these calls.
+    void begin();
+    void commit();
+    // Never throws: a line that broke has lost the transaction on the server's side already.
+    void rollback() noexcept;
+    bool inTransaction() const { return m_inTransaction; }
+
     virtual void open(const ConnectionSettings& settings) = 0;
     virtual void close() = 0;
     // False once closed, and once the server has dropped the connection (a restart, a broken
@@ -91,6 +114,32 @@ public:
     virtual void query(std::string_view sql, std::span<const SqlParam> params, const RowHandler& onRow) = 0;
     // Runs a statement; returns the number of rows it changed.
     virtual qint64 execute(std::string_view sql, std::span<const SqlParam> params) = 0;
+
+protected:
+    virtual void beginTransaction() = 0;
+    virtual void commitTransaction() = 0;
+    virtual void rollbackTransaction() = 0;
+    // A backend whose connection closes forgets the transaction that was open on it.
+    void forgetTransaction() { m_inTransaction = false; }
+
+private:
+    bool m_inTransaction = false;
+};
+
+// Rolls the transaction it began back unless commit() was reached.
+class Transaction
+{
+public:
+    explicit Transaction(Database& db);
+    ~Transaction();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+
+    void commit();
+
+private:
+    Database& m_db;
+    bool m_committed = false;
 };
 
 } // namespace kelm

@@ -1,5 +1,7 @@
 #include "common/GiftTable.h"
 
+#include <vector>
+
 namespace kelm::GiftTable {
 
 void selectAll(Database& db, const RowHandler& onRow)
@@ -31,10 +33,33 @@ qint64 update(Database& db, qint64 id, const Record& g)
     return db.execute("update lpgl set 名称=?,数量=?,积分=? where id=?", params);
 }
 
-qint64 updateQuantityByName(Database& db, const QString& name, const QString& quantityText)
+std::optional<StoredNumber> quantityByName(Database& db, const QString& name)
 {
-    const SqlParam params[] = {quantityText, name};
-    return db.execute("update lpgl set 数量=? where 名称=?", params);
+    std::optional<StoredNumber> quantity;
+    const SqlParam params[] = {name};
+    db.query("SELECT 数量 FROM lpgl WHERE 名称=?", params, [&](const Row& row) {
+        quantity = StoredNumber::from(row.cell(0));
+        return false;
+    });
+    return quantity;
+}
+
+qint64 updateQuantityIfUnchanged(Database& db, const QString& name, const QString& quantityText, const SqlParam& was)
+{
+    const bool wasNull = std::holds_alternative<std::monostate>(was);
+    std::vector<SqlParam> params = {quantityText, name};
+    if (!wasNull)
+        params.push_back(was);
+    const qint64 changed =
+        db.execute(wasNull ? "update lpgl set 数量=? where 名称=? and 数量 is null" : "update lpgl set 数量=? where 名称=? and 数量=?",
+                   params);
+    if (changed > 1) {
+        throw RefusalError(QStringLiteral("名称为“%1”的礼品有 %2 件，无法确定是哪一件，本次操作没有进行。请在礼品管理中修改重名的礼品。")
+                                .arg(name)
+                                .arg(changed)
+                                .toStdString());
+    }
+    return changed;
 }
 
 qint64 remove(Database& db, qint64 id)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/Database.h"
+#include "common/StoredNumber.h"
 
 #include <optional>
 
@@ -26,7 +27,13 @@ void selectAll(Database& db, const RowHandler& onRow);
 std::optional<qint64> selectIdByName(Database& db, const QString& name);
 void insert(Database& db, const Record& gift);
 qint64 update(Database& db, qint64 id, const Record& gift);
-qint64 updateQuantityByName(Database& db, const QString& name, const QString& quantityText);
+// The stock of the gift with this name as the table holds it now; none when no gift has the name.
+std::optional<StoredNumber> quantityByName(Database& db, const QString& name);
+// Writes the new stock of the gift with this name only while its stock is still `was` (NULL for a
+// stock that was NULL): a redemption another till made in between is never written over. Returns
+// 0 when the stock changed or the gift is gone. Run it in a transaction: when two gifts share the
+// name it throws, and the rollback undoes the write.
+qint64 updateQuantityIfUnchanged(Database& db, const QString& name, const QString& quantityText, const SqlParam& was);
 qint64 remove(Database& db, qint64 id);
 
 } // namespace GiftTable

@@ -7,7 +7,7 @@ namespace kelm {
 // Table gs: members whose card was reported lost, with the seven values the member screen showed.
 namespace LostCardTable {
 
-void insert(Database& db, const MemberTable::Record& member);
+void insert(Database& db, const MemberTable::Member& member);
 
 } // namespace LostCardTable
 } // namespace kelm

@@ -1,17 +1,28 @@
 #pragma once
 
 #include "common/Database.h"
+#include "common/StoredNumber.h"
+
+#include <optional>
+#include <utility>
+#include <vector>
 
 namespace kelm {
 
 // Table kelm: one row per member card, found by its card number 卡号. Every statement on it.
+//
+// A card number is compared without its trailing blanks, as the shop's SQL Server always compared
+// it: a 12-character number comes back from the card with one blank after it. Exactly one member may
+// hold a number: every command that finds or writes a member by card number refuses a number two
+// members share (DuplicateCardError) rather than touch both.
 namespace MemberTable {
 
 inline constexpr std::string_view SelectAll = "SELECT * FROM kelm";
-inline constexpr std::string_view SelectByCard = "SELECT * FROM kelm WHERE 卡号=?";
 
-// The seven values a member is saved with.
-struct Record
+// The password a new member gets until one is typed.
+inline constexpr char DefaultPassword[] = "462";
+
+struct Member
 {
     QString date; // yyyy-mm-dd
     QString cardNumber;
@@ -20,6 +31,9 @@ struct Record
     QString phone;
     QString password;
     QString idNumber;
+    // Read only: no statement here writes them except the balance and points updates.
+    StoredNumber balance = {};
+    StoredNumber points = {};
 };
 
 // The most characters each text column holds on every engine (the schema files in sql/). The member
@@ -34,22 +48,36 @@ inline constexpr int IdNumber = 50;
 } // namespace Width
 
 void selectAll(Database& db, const RowHandler& onRow);
-// Hands the member's row (every column) to onRow; returns false when no member has the card.
-bool selectByCard(Database& db, const QString& cardNumber, const RowHandler& onRow);
-// Hands the balance and points row to onRow; returns false when no member has the card.
-bool selectBalanceAndPoints(Database& db, const QString& cardNumber, const RowHandler& onRow);
+// The member with this card number; none when no member has it.
+std::optional<Member> findByCard(Database& db, const QString& cardNumber);
+// Whether a member already has this card number.
+bool cardNumberTaken(Database& db, const QString& cardNumber);
+// Card numbers that more than one member holds, with how many hold each.
+std::vector<std::pair<QString, qint64>> duplicateCardNumbers(Database& db);
 
-void insert(Database& db, const Record& member);
-qint64 update(Database& db, const Record& member); // by card number; date is not changed
+void insert(Database& db, const Member& member);
+// Each writes the one member with the card number and returns 1, or 0 when no member has it (or, for
+// the conditional ones, when the value is no longer the one given). Run them in a transaction: when
+// a second member holds the number they throw DuplicateCardError, and the rollback undoes the write.
+qint64 update(Database& db, const Member& member); // name, address, phone, password, ID number
 qint64 remove(Database& db, const QString& cardNumber);
-qint64 updateBalance(Database& db, const QString& cardNumber, const QString& balanceText);
-// Writes the new balance only while the stored balance still equals loadedBalanceText, the balance the
-// caller read before working out the new one; compared as numbers, so "150.5" matches 150.50 as
-// another till stored it. A null or blank loadedBalanceText stands for a NULL balance. Returns 0 when
-// another till changed the balance in between (or the member is gone): nothing was written.
+// Writes the new balance only while the stored balance is still `was`, the one the caller read
+// before working out the new one: a top-up another till made in between is never overwritten.
 qint64 updateBalanceIfUnchanged(Database& db, const QString& cardNumber, const QString& balanceText,
-                                const QString& loadedBalanceText);
-qint64 updatePoints(Database& db, const QString& cardNumber, const QString& pointsText);
+                                const StoredNumber& was);
+qint64 updatePointsIfUnchanged(Database& db, const QString& cardNumber, const QString& pointsText,
+                               const StoredNumber& was);
+// Unconditional, for setting up a database.
+qint64 setBalanceAndPoints(Database& db, const QString& cardNumber, const QString& balanceText,
+                           const QString& pointsText);
 
 } // namespace MemberTable
+
+// A card number more than one member holds: the command stops before it changes anything.
+class DuplicateCardError : public RefusalError
+{
+public:
+    DuplicateCardError(const QString& cardNumber, qint64 members);
+};
+
 } // namespace kelm

@@ -114,9 +114,20 @@ public:
     {
         m_values.resize(params.size());
         m_lengths.resize(params.size());
+        m_reals.resize(params.size());
         for (std::size_t i = 0; i < params.size(); ++i) {
             const auto number = static_cast<SQLUSMALLINT>(i + 1);
             SQLRETURN rc;
+            if (const auto* real = std::get_if<double>(&params[i])) {
+                // Bound as a double, so every digit of a value read from a float column goes back.
+                m_reals[i] = *real;
+                m_lengths[i] = sizeof(double);
+                rc = SQLBindParameter(m_handle, number, SQL_PARAM_INPUT, SQL_C_DOUBLE, SQL_DOUBLE, 0, 0, &m_reals[i],
+                                      0, &m_lengths[i]);
+                if (!SQL_SUCCEEDED(rc))
+                    fail("无法绑定参数");
+                continue;
+            }
             if (const auto* integer = std::get_if<qint64>(&params[i])) {
                 m_values[i] = QString::number(*integer);
             } else if (const auto* string = std::get_if<QString>(&params[i])) {
@@ -239,9 +250,10 @@ private:
                 return;
             std::string& text = m_text[c];
             text.assign(digits);
+            // The digits stay with the number, so the exact value can go back to the server.
             cell = DecimalCell::fromDigits(text);
-            if (cell.type == Cell::Type::Text)
-                cell.size = static_cast<int>(text.size());
+            cell.text = text.data();
+            cell.size = static_cast<int>(text.size());
             return;
         }
         case Fetch::Text:
@@ -282,6 +294,7 @@ private:
     SQLHANDLE m_handle = nullptr;
     std::string m_sql;
     std::vector<QString> m_values;
+    std::vector<double> m_reals;
     std::vector<SQLLEN> m_lengths;
     std::vector<std::string> m_names;
     std::vector<Fetch> m_fetch;
@@ -354,6 +367,7 @@ bool OdbcDatabase::isOpen() const
 
 void OdbcDatabase::close()
 {
+    forgetTransaction();
     if (m_connection) {
         SQLDisconnect(m_connection);
         SQLFreeHandle(SQL_HANDLE_DBC, m_connection);
@@ -387,6 +401,38 @@ qint64 OdbcDatabase::execute(std::string_view sql, std::span<const SqlParam> par
         return 0;
     }
     return statement.rowCount();
+}
+
+void OdbcDatabase::beginTransaction()
+{
+    if (!m_connection)
+        throw DatabaseError("数据库连接已关闭，无法开始事务。");
+    if (!SQL_SUCCEEDED(SQLSetConnectAttr(m_connection, SQL_ATTR_AUTOCOMMIT,
+                                         reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0))) {
+        throw DatabaseError("无法开始事务：" + diagnostics(SQL_HANDLE_DBC, m_connection));
+    }
+}
+
+void OdbcDatabase::commitTransaction()
+{
+    endTransaction(SQL_COMMIT);
+}
+
+void OdbcDatabase::rollbackTransaction()
+{
+    endTransaction(SQL_ROLLBACK);
+}
+
+void OdbcDatabase::endTransaction(short completion)
+{
+    if (!m_connection)
+        return;
+    const SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, m_connection, completion);
+    const std::string problem = SQL_SUCCEEDED(rc) ? std::string() : diagnostics(SQL_HANDLE_DBC, m_connection);
+    // Back to one statement at a time, whatever the end of the transaction met.
+    SQLSetConnectAttr(m_connection, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0);
+    if (!problem.empty())
+        throw DatabaseError((completion == SQL_COMMIT ? "执行失败“COMMIT”：" : "执行失败“ROLLBACK”：") + problem);
 }
 
 } // namespace kelm

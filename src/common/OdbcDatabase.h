@@ -25,8 +25,14 @@ public:
     // The ODBC connection string open() hands the driver (the password included).
     static QString connectionString(const ConnectionSettings& settings);
 
+protected:
+    void beginTransaction() override;
+    void commitTransaction() override;
+    void rollbackTransaction() override;
+
 private:
     class Statement;
+    void endTransaction(short completion);
 
     void* m_environment = nullptr;
     void* m_connection = nullptr;

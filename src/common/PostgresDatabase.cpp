@@ -6,6 +6,7 @@
 
 #include <libpq-fe.h>
 
+#include <charconv>
 #include <memory>
 #include <string>
 #include <vector>
@@ -66,7 +67,12 @@ public:
         case NumericOid:
         case Float4Oid:
         case Float8Oid:
-            return DecimalCell::fromDigits(digits);
+            // The digits stay with the number: a numeric of more digits than a double holds goes
+            // back to the server exactly as it came.
+            cell = DecimalCell::fromDigits(digits);
+            cell.text = digits.data();
+            cell.size = static_cast<int>(digits.size());
+            return cell;
         default:
             cell.type = Cell::Type::Text;
             cell.text = digits.data();
@@ -132,6 +138,7 @@ bool PostgresDatabase::isOpen() const
 
 void PostgresDatabase::close()
 {
+    forgetTransaction();
     if (m_connection) {
         PQfinish(m_connection);
         m_connection = nullptr;
@@ -159,6 +166,13 @@ void PostgresDatabase::send(std::string_view sql, std::span<const SqlParam> para
             values.push_back(storage.back().constData());
         } else if (const auto* number = std::get_if<qint64>(&param)) {
             storage.push_back(QByteArray::number(*number));
+            values.push_back(storage.back().constData());
+        } else if (const auto* real = std::get_if<double>(&param)) {
+            // The shortest digits that read back as the same double: 0.1 stays "0.1" for a numeric
+            // column, 166.67000000000002 keeps its noise for a float column.
+            char digits[32];
+            const auto end = std::to_chars(digits, digits + sizeof digits, *real).ptr;
+            storage.push_back(QByteArray(digits, static_cast<qsizetype>(end - digits)));
             values.push_back(storage.back().constData());
         } else {
             values.push_back(nullptr);
@@ -205,23 +219,49 @@ void PostgresDatabase::query(std::string_view sql, std::span<const SqlParam> par
 
 qint64 PostgresDatabase::execute(std::string_view sql, std::span<const SqlParam> params)
 {
-    send(sql, params, false);
     qint64 changed = 0;
+    run(sql, params, &changed);
+    return changed;
+}
+
+std::string PostgresDatabase::run(std::string_view sql, std::span<const SqlParam> params, qint64* changed)
+{
+    send(sql, params, false);
+    std::string tag;
     std::string error;
     while (PGresult* raw = PQgetResult(m_connection)) {
         const Result result(raw);
         const ExecStatusType status = PQresultStatus(raw);
         if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) {
             const char* count = PQcmdTuples(raw);
-            if (count && *count)
-                changed = std::stoll(count);
+            if (changed && count && *count)
+                *changed = std::stoll(count);
+            tag = PQcmdStatus(raw);
         } else if (error.empty()) {
             error = trimmedMessage(PQresultErrorMessage(raw));
         }
     }
     if (!error.empty())
         throw DatabaseError("执行失败“" + std::string(sql) + "”：" + error);
-    return changed;
+    return tag;
+}
+
+void PostgresDatabase::beginTransaction()
+{
+    run("BEGIN", {}, nullptr);
+}
+
+void PostgresDatabase::commitTransaction()
+{
+    // A transaction a failed statement broke ends in a rollback, which the server reports as such.
+    if (run("COMMIT", {}, nullptr) != "COMMIT")
+        throw DatabaseError("执行失败“COMMIT”：服务器回滚了这次操作。");
+}
+
+void PostgresDatabase::rollbackTransaction()
+{
+    if (m_connection && PQstatus(m_connection) == CONNECTION_OK)
+        run("ROLLBACK", {}, nullptr);
 }
 
 } // namespace kelm

@@ -23,7 +23,14 @@ public:
     void query(std::string_view sql, std::span<const SqlParam> params, const RowHandler& onRow) override;
     qint64 execute(std::string_view sql, std::span<const SqlParam> params) override;
 
+protected:
+    void beginTransaction() override;
+    void commitTransaction() override;
+    void rollbackTransaction() override;
+
 private:
+    // Runs a statement and returns the server's command tag ("UPDATE 1", "COMMIT").
+    std::string run(std::string_view sql, std::span<const SqlParam> params, qint64* changed);
     void send(std::string_view sql, std::span<const SqlParam> params, bool rowByRow);
     [[noreturn]] void fail(const std::string& what, std::string_view sql) const;
 

@@ -70,6 +70,10 @@ Database& SharedConnection::database()
     if (!isOpen()) {
         if (!m_database || m_holders.empty())
             throw DatabaseError("数据库连接已关闭。");
+        // A transaction that met the break is gone with its session; the command it belonged to
+        // ends, and only the next command gets a new line.
+        if (m_database->inTransaction())
+            throw DatabaseError("数据库连接在操作中途断开，操作没有完成。");
         // A connection the server dropped while screens still hold it is opened again for the next
         // command, so the till goes on once the server is back; the statement that met the break
         // is not sent again.

@@ -109,6 +109,7 @@ void SqliteDatabase::open(const ConnectionSettings& settings)
 
 void SqliteDatabase::close()
 {
+    forgetTransaction();
     if (m_db) {
         sqlite3_close_v2(m_db);
         m_db = nullptr;
@@ -135,6 +136,8 @@ Statement prepare(sqlite3* db, std::string_view sql, std::span<const SqlParam> p
             rc = sqlite3_bind_text(raw, index, utf8.constData(), static_cast<int>(utf8.size()), SQLITE_TRANSIENT);
         } else if (const auto* number = std::get_if<qint64>(&params[i])) {
             rc = sqlite3_bind_int64(raw, index, *number);
+        } else if (const auto* real = std::get_if<double>(&params[i])) {
+            rc = sqlite3_bind_double(raw, index, *real);
         } else {
             rc = sqlite3_bind_null(raw, index);
         }
@@ -170,6 +173,25 @@ qint64 SqliteDatabase::execute(std::string_view sql, std::span<const SqlParam> p
     if (rc != SQLITE_DONE)
         fail(m_db, "执行失败“" + std::string(sql) + "”");
     return sqlite3_changes64(m_db);
+}
+
+void SqliteDatabase::beginTransaction()
+{
+    // IMMEDIATE takes the file's write lock at once (waiting for it as long as the busy timeout
+    // allows), so a till never finds another holding it halfway through its command.
+    execute("BEGIN IMMEDIATE", {});
+}
+
+void SqliteDatabase::commitTransaction()
+{
+    execute("COMMIT", {});
+}
+
+void SqliteDatabase::rollbackTransaction()
+{
+    // SQLite may have rolled back already after an I/O error or a full disk.
+    if (m_db && !sqlite3_get_autocommit(m_db))
+        execute("ROLLBACK", {});
 }
 
 } // namespace kelm

@@ -24,6 +24,11 @@ public:
 
     QString path() const { return m_path; }
 
+protected:
+    void beginTransaction() override;
+    void commitTransaction() override;
+    void rollbackTransaction() override;
+
 private:
     sqlite3* m_db = nullptr;
     QString m_path;

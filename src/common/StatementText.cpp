@@ -6,6 +6,10 @@ std::string StatementText::translate(std::string_view sql, Engine engine, Placeh
 {
     // SQLite and SQL Server both read brackets as identifier quotes; only PostgreSQL needs them changed.
     const bool quoteBrackets = engine == Engine::PostgreSql || engine == Engine::PostgreSqlOdbc;
+    // SQL Server compares text without trailing blanks already: the bare card number column lets
+    // its index serve the lookup.
+    constexpr std::string_view TrimmedCard = "rtrim(卡号)";
+    const bool bareCard = engine == Engine::SqlServer;
     std::string out;
     out.reserve(sql.size() + 8);
     int parameter = 0;
@@ -47,6 +51,9 @@ std::string StatementText::translate(std::string_view sql, Engine engine, Placeh
             const std::size_t stop = end == std::string_view::npos ? sql.size() : end + 1;
             out.append(sql.substr(i, stop - i));
             i = stop;
+        } else if (bareCard && sql.substr(i).starts_with(TrimmedCard)) {
+            out += "卡号";
+            i += TrimmedCard.size();
         } else if (c == '?' && placeholders == Placeholders::Numbered) {
             out += '$';
             out += std::to_string(++parameter);

@@ -16,7 +16,8 @@ public:
     enum class Placeholders { Question, Numbered };
 
     // Brackets become double-quoted identifiers for PostgreSQL; with Numbered, the n-th "?" becomes
-    // "$n" (libpq's form). Quoted literals, quoted identifiers and comments are copied unchanged.
+    // "$n" (libpq's form); SQL Server gets the card number column bare where the others compare it
+    // without trailing blanks. Quoted literals, quoted identifiers and comments are copied unchanged.
     static std::string translate(std::string_view sql, Engine engine, Placeholders placeholders);
 };
 

@@ -97,6 +97,11 @@ bool Screen::runStep(const QString& leftBehind, const std::function<void()>& ste
     try {
         step();
         return true;
+    } catch (const RefusalError& refusal) {
+        if (undo)
+            undo();
+        module().messages().inform(QString::fromUtf8(refusal.what()));
+        return false;
     } catch (const std::exception& failure) {
         if (undo)
             undo();

@@ -54,7 +54,7 @@ Form1::Form1(ScreenRegistry& registry)
     m_address->setMaxLength(MemberTable::Width::Address);
     m_idNumber->setMaxLength(MemberTable::Width::IdNumber);
     m_name->setText(QStringLiteral("Vip"));
-    m_password->setText(QStringLiteral("462"));
+    m_password->setText(QString::fromLatin1(MemberTable::DefaultPassword));
     maskWithStars(m_password);
     for (QLineEdit* box : {m_name, m_phone, m_password, m_address, m_idNumber})
         box->setEnabled(false);
@@ -148,6 +148,9 @@ void Form1::runCommand(const QString& key)
         default:
             break;
         }
+    } catch (const RefusalError& refusal) {
+        // A card number two members share: the cashier is told why nothing happened.
+        module().messages().inform(QString::fromUtf8(refusal.what()));
     } catch (const std::exception&) {
     }
 }
@@ -171,14 +174,27 @@ void Form1::setButtonsEnabled(std::initializer_list<int> positions, bool enabled
         button(position)->setEnabled(enabled);
 }
 
+QString Form1::unusedCardNumber()
+{
+    // Two adds within one second would propose the same number: the next second's number is
+    // proposed instead of one a member already has.
+    QDateTime when = QDateTime::currentDateTime();
+    QString number = proposeCardNumber(when);
+    for (int tries = 0; tries < 60 && MemberTable::cardNumberTaken(module().database(), number); ++tries) {
+        when = when.addSecs(1);
+        number = proposeCardNumber(when);
+    }
+    return number;
+}
+
 void Form1::addMember()
 {
     m_entryMode = Adding;
     m_model->restoreRows();
-    m_card->setText(proposeCardNumber(QDateTime::currentDateTime()));
+    m_card->setText(unusedCardNumber());
     m_name->setText(QStringLiteral("Vip"));
     m_phone->clear();
-    m_password->setText(QStringLiteral("462"));
+    m_password->setText(QString::fromLatin1(MemberTable::DefaultPassword));
     m_address->clear();
     m_idNumber->clear();
     setRecordBoxesEnabled(true);
@@ -204,17 +220,17 @@ void Form1::deleteMember()
     if (!module().messages().confirm(QStringLiteral("你真的确定删除选定的会员吗？")))
         return;
     // Only a card whose balance or points are used up may go; a NULL counts as not used up.
-    bool deletable = false;
-    const bool found = MemberTable::selectBalanceAndPoints(module().database(), trimBlanks(m_card->text()),
-                                                           [&](const Row& row) {
-                                                               const Cell balance = row.cell("余额");
-                                                               const Cell points = row.cell("积分");
-                                                               deletable = (!balance.isNull() && balance.toNumber() == 0)
-                                                                   || (!points.isNull() && points.toNumber() == 0);
-                                                               return false;
-                                                           });
-    if (!found)
+    const std::optional<MemberTable::Member> member = MemberTable::findByCard(module().database(), trimBlanks(m_card->text()));
+    if (!member)
         throw DatabaseError("没有卡号为“" + m_card->text().toStdString() + "”的会员。");
+    const auto usedUp = [](const StoredNumber& number) {
+        if (number.isNull())
+            return false;
+        if (!number.value())
+            throw DatabaseError("类型不匹配：数据库中的值不是数字。");
+        return *number.value() == 0;
+    };
+    const bool deletable = usedUp(member->balance) || usedUp(member->points);
     if (deletable) {
         setButtonsEnabled({1, 2, 3}, false);
         setButtonsEnabled({4}, true);
@@ -245,7 +261,7 @@ void Form1::takeSelectedRow()
 
 void Form1::save()
 {
-    const MemberTable::Record member{
+    const MemberTable::Member member{
         QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")),
         trimBlanks(m_card->text()),
         trimBlanks(m_name->text()),
@@ -256,24 +272,35 @@ void Form1::save()
     };
     Database& db = module().database();
     MessageBoxService& messages = module().messages();
+    // Each change is written whole or not at all; a failure leaves the change pending.
     switch (m_entryMode) {
     case Adding:
-        MemberTable::insert(db, member);
+        if (!insertMember(member))
+            return;
         messages.inform(QStringLiteral("会员添加成功"));
         break;
-    case Editing:
+    case Editing: {
+        Transaction transaction(db);
         MemberTable::update(db, member);
+        transaction.commit();
         messages.inform(QStringLiteral("修改成功"));
         break;
-    case Deleting:
+    }
+    case Deleting: {
+        Transaction transaction(db);
         MemberTable::remove(db, member.cardNumber);
+        transaction.commit();
         messages.inform(QStringLiteral("删除成功"));
         break;
-    case ReportingLost:
+    }
+    case ReportingLost: {
+        Transaction transaction(db);
         LostCardTable::insert(db, member);
         MemberTable::remove(db, member.cardNumber);
+        transaction.commit();
         messages.inform(QStringLiteral("会员卡挂失成功，可重新补发会员卡！"));
         break;
+    }
     default:
         break;
     }
@@ -283,6 +310,33 @@ void Form1::save()
     setRecordBoxesEnabled(false);
     setButtonsEnabled({1}, true);
     setButtonsEnabled({4}, false);
+}
+
+bool Form1::insertMember(const MemberTable::Member& member)
+{
+    // One member per card number; members without a card (a blank number) may be many. The check
+    // and the insert run in one transaction, and the table's unique index stops a second till that
+    // adds the same number at the same moment.
+    Database& db = module().database();
+    const bool hasCard = !member.cardNumber.isEmpty();
+    const auto refuse = [&] {
+        module().messages().inform(
+            QStringLiteral("卡号“%1”已经有会员使用，不能重复添加！请换一个卡号后再保存。").arg(member.cardNumber));
+        m_card->setFocus();
+        return false;
+    };
+    try {
+        Transaction transaction(db);
+        if (hasCard && MemberTable::cardNumberTaken(db, member.cardNumber))
+            return refuse();
+        MemberTable::insert(db, member);
+        transaction.commit();
+        return true;
+    } catch (const DatabaseError&) {
+        if (hasCard && MemberTable::cardNumberTaken(db, member.cardNumber))
+            return refuse();
+        throw;
+    }
 }
 
 void Form1::issueCard()
@@ -317,19 +371,12 @@ void Form1::rechargeCard()
     // A fresh buffer: a card that cannot be read leaves it zero, and zeros are no member's number.
     std::array<std::uint8_t, 16> buffer{};
     m_cardSequences.readCard(buffer);
-    std::optional<QString> password;
-    const bool found = MemberTable::selectByCard(module().database(), Card::cardNumber(Card::blockText(buffer)),
-                                                 [&](const Row& row) {
-                                                     // A member without a password is not on the default one:
-                                                     // the password dialog decides.
-                                                     const Cell cell = row.cell("密码");
-                                                     if (!cell.isNull())
-                                                         password = cell.toText();
-                                                     return false;
-                                                 });
-    if (!found)
+    const std::optional<MemberTable::Member> member =
+        MemberTable::findByCard(module().database(), Card::cardNumber(Card::blockText(buffer)));
+    if (!member)
         return;
-    if (password == QStringLiteral("462")) {
+    // A member without a password is not on the default one: the password dialog decides.
+    if (member->password == QLatin1String(MemberTable::DefaultPassword)) {
         registry().form2().showScreen();
     } else {
         module().verifyTarget = 1;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "card/CardSequences.h"
+#include "common/MemberTable.h"
 #include "entry/TopLevelScreen.h"
 
 #include <QDateTime>
@@ -49,6 +50,10 @@ private:
     void deleteMember();
     void reportLost();
     void save();
+    // Saves a new member; false, with the cashier told why, when the card number is taken.
+    bool insertMember(const MemberTable::Member& member);
+    // The proposal for a new member's card number that no member holds yet.
+    QString unusedCardNumber();
     void issueCard();
     void initialiseCard();
     // Opens the recharge dialog for the member whose card lies on the reader, through the password

@@ -23,14 +23,7 @@ namespace kelm {
 
 namespace {
 
-const QString DefaultPassword = QStringLiteral("462");
 const QString CardNotRead = QStringLiteral("请正确放置IC卡后，重试”读卡“操作");
-
-// A member field the database left empty shows as an empty box rather than failing the read.
-QString textOf(const Cell& cell)
-{
-    return cell.isNull() ? QString() : cell.toText();
-}
 
 } // namespace
 
@@ -85,14 +78,14 @@ void Form4::load()
     fillGiftList();
 }
 
-void Form4::showMember(const QString& cardText, const QString& phone, const QString& idNumber,
-                       const QString& address, const QString& points)
+void Form4::showMember(const QString& cardText, const MemberTable::Member& member)
 {
     m_card->setText(cardText);
-    m_phone->setText(phone);
-    m_idNumber->setText(idNumber);
-    m_address->setText(address);
-    m_points->setText(points);
+    m_phone->setText(member.phone);
+    m_idNumber->setText(member.idNumber);
+    m_address->setText(member.address);
+    m_points->setText(member.points.text());
+    m_storedPoints = member.points;
 }
 
 void Form4::fillGiftList()
@@ -137,30 +130,17 @@ void Form4::readCard()
     const std::int16_t status = m_cardSequences.readCard(buffer);
     const QString cardText = Card::blockText(buffer);
 
-    struct Member
-    {
-        QString password;
-        QString phone;
-        QString idNumber;
-        QString address;
-        QString points;
-    };
-    std::optional<Member> member;
-    if (status == 0) {
-        MemberTable::selectByCard(module().database(), Card::cardNumber(cardText), [&](const Row& row) {
-            member = Member{textOf(row.cell("密码")), textOf(row.cell("联系电话")), textOf(row.cell("身份证号")),
-                            textOf(row.cell("联系地址")), textOf(row.cell("积分"))};
-            return false;
-        });
-    }
+    std::optional<MemberTable::Member> member;
+    if (status == 0)
+        member = MemberTable::findByCard(module().database(), Card::cardNumber(cardText));
     // No card, a card of another installation or one no member has: the boxes keep the member
     // shown before, and the cashier is told to lay the card down again.
     if (!member) {
         module().messages().inform(CardNotRead);
         return;
     }
-    if (member->password == DefaultPassword) {
-        showMember(cardText, member->phone, member->idNumber, member->address, member->points);
+    if (member->password == QLatin1String(MemberTable::DefaultPassword)) {
+        showMember(cardText, *member);
         m_cardSequences.beep();
     } else {
         // The password dialog reads the card itself and fills the boxes after a correct password.
@@ -221,51 +201,60 @@ void Form4::redeem()
         return;
     }
 
+    // The points, the stock and the record are written together or not at all, and the points and
+    // the stock only while the tables still hold what this screen shows: a redemption another till
+    // made in between is never written over.
     Database& db = module().database();
-    const QString pointsBefore = m_points->text();
-    const QString stockBefore = m_model->text(*row, 3);
-    m_points->setText(NumberText::format(*points - *price));
-    const QString stockText = NumberText::format(*stock - 1);
-    m_model->setText(*row, 3, stockText);
-
-    // The three statements stand alone, with no transaction around them, and run in this order:
-    // the member's points, the gift's stock, the redemption record. When one fails, those before
-    // it stay done and the message says exactly what reached the database for the cashier to put
-    // right by hand. A points box or stock cell whose statement did not run shows its old value
-    // again: the stock is written as the cell's value less one, so a cell left one lower than the
-    // table would take a second gift out of the stock at the next redemption. A points update that
-    // finds no member (deleted since the card was read) stops before anything else, so no gift
-    // leaves the stock without its points being taken.
-    const auto keepStock = [&] { m_model->setText(*row, 3, stockBefore); };
-    const auto keepPointsAndStock = [&] {
-        m_points->setText(pointsBefore);
-        keepStock();
-    };
     const QString cardNumber = Card::cardNumber(m_card->text());
-    qint64 membersChanged = 0;
-    if (!runStep(QStringLiteral("兑换没有完成：积分、礼品库存和兑换记录都没有改动。请重新读卡后再试。"),
-                 [&] { membersChanged = MemberTable::updatePoints(db, cardNumber, trimBlanks(m_points->text())); },
-                 keepPointsAndStock))
+    const QString newPoints = NumberText::format(*points - *price);
+    const QString stockText = NumberText::format(*stock - 1);
+    enum class Outcome { Redeemed, MemberGone, Changed } outcome = Outcome::Redeemed;
+    if (!runStep(QStringLiteral("兑换没有完成：积分、礼品库存和兑换记录都没有改动，请重试。"), [&] {
+            Transaction transaction(db);
+            if (MemberTable::updatePointsIfUnchanged(db, cardNumber, newPoints, m_storedPoints) == 0) {
+                outcome = MemberTable::findByCard(db, cardNumber) ? Outcome::Changed : Outcome::MemberGone;
+                return;
+            }
+            if (GiftTable::updateQuantityIfUnchanged(db, gift, stockText, *stock) == 0) {
+                outcome = Outcome::Changed;
+                return;
+            }
+            RedemptionTable::insert(db, {QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat),
+                                         cardNumber, trimBlanks(m_name->text()), gift, priceText,
+                                         module().operatorName});
+            transaction.commit();
+        }))
         return;
-    if (membersChanged == 0) {
-        keepPointsAndStock();
+    switch (outcome) {
+    case Outcome::Redeemed:
+        m_points->setText(newPoints);
+        m_storedPoints = StoredNumber::written(newPoints);
+        m_model->setText(*row, 3, stockText);
+        messages.inform(QStringLiteral("兑换成功"));
+        break;
+    case Outcome::MemberGone:
         messages.inform(QStringLiteral("兑换没有完成：找不到卡号为“%1”的会员，积分、礼品库存和兑换记录都没有改动。"
                                        "请重新读卡。")
                             .arg(cardNumber));
-        return;
+        break;
+    case Outcome::Changed:
+        showCurrentPointsAndStock(cardNumber, *row);
+        messages.inform(QStringLiteral("兑换没有进行：另一台收银机刚刚改动了这位会员的积分或礼品“%1”的库存，"
+                                       "积分、礼品库存和兑换记录都没有改动。现在显示的是最新的积分和库存，请核对后重试。")
+                            .arg(gift));
+        break;
     }
-    if (!runStep(QStringLiteral("兑换没有完成：会员的积分已经扣除，但礼品“%1”的库存没有减少，也没有兑换记录，请手工补记。")
-                     .arg(gift),
-                 [&] { GiftTable::updateQuantityByName(db, gift, stockText); }, keepStock))
-        return;
-    if (!runStep(QStringLiteral("兑换没有完成：会员的积分和礼品“%1”的库存都已扣除，但兑换记录没有写入，请手工补记。").arg(gift),
-                 [&] {
-                     RedemptionTable::insert(db, {QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat),
-                                                  cardNumber, trimBlanks(m_name->text()), gift, priceText,
-                                                  module().operatorName});
-                 }))
-        return;
-    messages.inform(QStringLiteral("兑换成功"));
+}
+
+void Form4::showCurrentPointsAndStock(const QString& cardNumber, int giftRow)
+{
+    Database& db = module().database();
+    if (const std::optional<MemberTable::Member> member = MemberTable::findByCard(db, cardNumber)) {
+        m_points->setText(member->points.text());
+        m_storedPoints = member->points;
+    }
+    if (const std::optional<StoredNumber> stock = GiftTable::quantityByName(db, m_model->text(giftRow, 1)))
+        m_model->setText(giftRow, 3, stock->text());
 }
 
 void Form4::editPoints()
@@ -281,13 +270,32 @@ void Form4::savePoints()
     // The enabled points box is the only sign that a correction is under way.
     if (!m_points->isEnabled())
         return;
+    Database& db = module().database();
     const QString cardNumber = Card::cardNumber(m_card->text());
-    if (MemberTable::updatePoints(module().database(), cardNumber, trimBlanks(m_points->text())) == 0) {
-        // The box stays open so the typed points are not lost.
-        module().messages().inform(
-            QStringLiteral("找不到卡号为“%1”的会员，积分没有保存。请重新读卡。").arg(cardNumber));
+    const QString pointsText = trimBlanks(m_points->text());
+    qint64 changed = 0;
+    if (!runStep(QStringLiteral("积分修改没有完成：积分没有改动，请重试。"), [&] {
+            Transaction transaction(db);
+            changed = MemberTable::updatePointsIfUnchanged(db, cardNumber, pointsText, m_storedPoints);
+            transaction.commit();
+        }))
+        return;
+    if (changed == 0) {
+        // The box stays open so the cashier can decide again.
+        const std::optional<MemberTable::Member> member = MemberTable::findByCard(db, cardNumber);
+        if (!member) {
+            module().messages().inform(
+                QStringLiteral("找不到卡号为“%1”的会员，积分没有保存。请重新读卡。").arg(cardNumber));
+            return;
+        }
+        m_points->setText(member->points.text());
+        m_storedPoints = member->points;
+        module().messages().inform(QStringLiteral("积分没有保存：另一台收银机刚刚改动了这位会员的积分，现在是 %1。"
+                                                  "请核对后重新输入并保存。")
+                                       .arg(member->points.text()));
         return;
     }
+    m_storedPoints = StoredNumber::written(pointsText);
     m_points->setEnabled(false);
     module().messages().note(QStringLiteral("积分修改成功"));
 }

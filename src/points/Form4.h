@@ -1,6 +1,7 @@
 #pragma once
 
 #include "card/CardSequences.h"
+#include "common/MemberTable.h"
 #include "entry/TopLevelScreen.h"
 
 #include <optional>
@@ -27,8 +28,7 @@ public:
 
     // Shows a member read from the card: all 16 characters of the card text and the member's
     // telephone, ID-card number, address and points. The name box is not touched.
-    void showMember(const QString& cardText, const QString& phone, const QString& idNumber, const QString& address,
-                    const QString& points);
+    void showMember(const QString& cardText, const MemberTable::Member& member);
 
 protected:
     void load() override;
@@ -56,7 +56,14 @@ private:
     ReportListView* m_list;
     CompactTableModel* m_model;
 
+    // After another till changed the member's points or the gift's stock: the boxes and the list
+    // show what the tables hold now.
+    void showCurrentPointsAndStock(const QString& cardNumber, int giftRow);
+
     CardSequences m_cardSequences;
+    // The member's points as the table held them when they were last read or written here: a
+    // redemption or a correction writes only while the table still holds them.
+    StoredNumber m_storedPoints;
 };
 
 } // namespace kelm

@@ -35,13 +35,6 @@ QLabel* addLabel(QWidget* parent, const QString& objectName, const QString& capt
     return label;
 }
 
-// A member row's column as text; a column without a value shows as an empty box.
-QString textOf(const Row& row, std::string_view column)
-{
-    const Cell cell = row.cell(column);
-    return cell.isNull() ? QString() : cell.toText();
-}
-
 } // namespace
 
 Form2::Form2(ScreenRegistry& registry)
@@ -124,31 +117,26 @@ void Form2::load()
 
 bool Form2::showMember(const QString& cardNumber)
 {
-    bool balanceIsNumber = false;
-    const bool found = MemberTable::selectByCard(module().database(), cardNumber, [&](const Row& row) {
-        m_phone->setText(textOf(row, "联系电话"));
-        m_idNumber->setText(textOf(row, "身份证号"));
-        m_address->setText(textOf(row, "联系地址"));
-        // A member whose balance was never set has nothing on the account yet: the first top-up
-        // becomes the balance.
-        const Cell balance = row.cell("余额");
-        m_storedBalance = balance.isNull() ? QString() : balance.toText();
-        m_balanceBox->setText(balance.isNull() ? QStringLiteral("0") : m_storedBalance);
-        const std::optional<double> value = NumberText::parse(m_balanceBox->text());
-        balanceIsNumber = value.has_value();
-        m_balance = value.value_or(0);
-        return false;
-    });
-    if (!found) {
+    const std::optional<MemberTable::Member> member = MemberTable::findByCard(module().database(), cardNumber);
+    if (!member) {
         module().messages().inform(QStringLiteral("此卡不是本店会员卡，无法充值！"));
         return false;
     }
-    if (!balanceIsNumber) {
+    m_phone->setText(member->phone);
+    m_idNumber->setText(member->idNumber);
+    m_address->setText(member->address);
+    // A member whose balance was never set has nothing on the account yet: the first top-up
+    // becomes the balance.
+    m_storedBalance = member->balance;
+    m_balanceBox->setText(m_storedBalance.isNull() ? QStringLiteral("0") : m_storedBalance.text());
+    const std::optional<double> value = m_storedBalance.isNull() ? 0.0 : m_storedBalance.value();
+    if (!value) {
         // Adding to a balance that is no number would replace it; it must be put right first.
         module().messages().inform(QStringLiteral("此会员卡的余额不是有效的数字，无法充值！"));
         m_balance = 0;
         return false;
     }
+    m_balance = *value;
     return true;
 }
 
@@ -172,30 +160,30 @@ void Form2::recharge()
 
     Database& db = module().database();
     const QString balanceText = NumberText::format(balance);
-    // Written only while the balance is still the one this dialog showed: a top-up made by another
-    // till in between is never overwritten.
-    qint64 changed = 0;
+    // The balance and its record are written together or not at all. The balance is written only
+    // while it is still the one this dialog showed: a top-up made by another till in between is
+    // never overwritten.
+    bool done = false;
     if (!runStep(QStringLiteral("充值没有完成：余额和充值记录都没有改动，请重试。"), [&] {
-            changed = MemberTable::updateBalanceIfUnchanged(db, *m_memberCard, balanceText, m_storedBalance);
+            Transaction transaction(db);
+            if (MemberTable::updateBalanceIfUnchanged(db, *m_memberCard, balanceText, m_storedBalance) == 0)
+                return;
+            TopUpTable::insert(db, {QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat),
+                                    *m_memberCard, trimBlanks(m_name->text()), QStringLiteral("充值"), amountText,
+                                    module().operatorName});
+            transaction.commit();
+            done = true;
         }))
         return;
-    if (changed == 0) {
+    if (!done) {
         // Another till changed the balance, or the member is gone (deleted or reported lost).
         module().messages().inform(QStringLiteral("充值失败！"));
         return;
     }
-    m_storedBalance = balanceText;
+    m_storedBalance = StoredNumber::written(balanceText);
     m_balance = balance;
     m_balanceBox->setText(balanceText);
     m_cardSequences.beep();
-    // The balance already holds the money: the record is the only thing a failure can leave out.
-    if (!runStep(QStringLiteral("充值已记入余额（现余额 %1 元），但充值记录没有写入，请手工补记，不要重复充值。").arg(balanceText),
-                 [&] {
-                     TopUpTable::insert(db, {QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat),
-                                             *m_memberCard, trimBlanks(m_name->text()), QStringLiteral("充值"), amountText,
-                                             module().operatorName});
-                 }))
-        return;
     module().messages().inform(QStringLiteral("充值成功！"));
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "card/CardSequences.h"
+#include "common/StoredNumber.h"
 #include "entry/Screen.h"
 
 #include <QPointer>
@@ -52,8 +53,8 @@ private:
     // not be read never writes a balance of its own over a member's.
     std::optional<QString> m_memberCard;
     double m_balance = 0;
-    // The balance as the member row held it when last read or written here; null for NULL.
-    QString m_storedBalance;
+    // The balance as the member row held it when last read or written here.
+    StoredNumber m_storedBalance;
     // The member screen while this dialog holds it disabled.
     QPointer<QWidget> m_heldScreen;
     bool m_closing = false;

@@ -48,13 +48,6 @@ QPixmap padlockPicture(int size)
     return picture;
 }
 
-// A member row's column as text; a column without a value reads as empty text.
-QString textOf(const Row& row, std::string_view column)
-{
-    const Cell cell = row.cell(column);
-    return cell.isNull() ? QString() : cell.toText();
-}
-
 } // namespace
 
 Form3::Form3(ScreenRegistry& registry)
@@ -109,24 +102,14 @@ void Form3::verify()
         return;
     }
     const QString cardText = Card::upToFirstZero(Card::blockText(buffer));
-    QString phone;
-    QString idNumber;
-    QString address;
-    QString points;
-    const bool found = MemberTable::selectByCard(
-        module().database(), Card::cardNumber(Card::blockText(buffer)), [&](const Row& row) {
-            // A member without a password has none to type: the empty box matches it.
-            m_storedPassword = textOf(row, "密码");
-            phone = textOf(row, "联系电话");
-            idNumber = textOf(row, "身份证号");
-            address = textOf(row, "联系地址");
-            points = textOf(row, "积分");
-            return false;
-        });
-    if (!found) {
+    const std::optional<MemberTable::Member> member =
+        MemberTable::findByCard(module().database(), Card::cardNumber(Card::blockText(buffer)));
+    if (!member) {
         module().messages().inform(QStringLiteral("此卡不是本店会员卡！"));
         return;
     }
+    // A member without a password has none to type: the empty box matches it.
+    m_storedPassword = member->password;
     // Exact: letter case and blanks are part of a password.
     if (m_password->text() != m_storedPassword) {
         module().messages().inform(QStringLiteral("密码错误，请重新输入！"));
@@ -138,7 +121,7 @@ void Form3::verify()
     }
     if (module().verifyTarget == 2) {
         if (Form4* pointsScreen = registry().existingForm4())
-            pointsScreen->showMember(cardText, phone, idNumber, address, points);
+            pointsScreen->showMember(cardText, *member);
         m_cardSequences.beep();
         hide();
     }

@@ -119,25 +119,19 @@ private slots:
         const QString longName = QString(3000, QChar(u'长')) + QStringLiteral("尾");
         MemberTable::insert(t.db(), {QStringLiteral("2026-12-05"), QStringLiteral("1"), QStringLiteral("O'Brien ?"),
                                      longName.left(200), QStringLiteral("$1"), QStringLiteral("[kelm]"), QString()});
-        QCOMPARE(MemberTable::updateBalance(t.db(), QStringLiteral("1"), QStringLiteral("150.5")), 1);
-        QCOMPARE(MemberTable::updatePoints(t.db(), QStringLiteral("1"), QStringLiteral("12")), 1);
-        QCOMPARE(MemberTable::updatePoints(t.db(), QStringLiteral("nobody"), QStringLiteral("12")), 0);
-        bool found = MemberTable::selectByCard(t.db(), QStringLiteral("1"), [&](const Row& row) {
-            [&] {
-                QCOMPARE(row.cell("姓名").toText(), QStringLiteral("O'Brien ?"));
-                QCOMPARE(row.cell("联系地址").toText(), longName.left(200));
-                QCOMPARE(row.cell("联系电话").toText(), QStringLiteral("$1"));
-                QCOMPARE(row.cell("密码").toText(), QStringLiteral("[kelm]"));
-                QCOMPARE(row.cell("身份证号").type, Cell::Type::Text);
-                QCOMPARE(row.cell("身份证号").size, 0);
-                QCOMPARE(row.cell("余额").type, Cell::Type::Real);
-                QCOMPARE(row.cell("余额").real, 150.5);
-                QCOMPARE(row.cell("积分").type, Cell::Type::Integer);
-                QCOMPARE(row.cell("积分").integer, 12);
-            }();
-            return true;
-        });
-        QVERIFY(found);
+        QCOMPARE(MemberTable::setBalanceAndPoints(t.db(), QStringLiteral("1"), QStringLiteral("150.5"),
+                                                  QStringLiteral("12")),
+                 1);
+        const std::optional<MemberTable::Member> member = MemberTable::findByCard(t.db(), QStringLiteral("1"));
+        QVERIFY(member);
+        QCOMPARE(member->name, QStringLiteral("O'Brien ?"));
+        QCOMPARE(member->address, longName.left(200));
+        QCOMPARE(member->phone, QStringLiteral("$1"));
+        QCOMPARE(member->password, QStringLiteral("[kelm]"));
+        QCOMPARE(member->idNumber, QString());
+        QCOMPARE(member->balance.value(), 150.5);
+        QCOMPARE(member->points.text(), QStringLiteral("12"));
+        QVERIFY(!MemberTable::findByCard(t.db(), QStringLiteral("nobody")));
 
         // Text longer than a driver's fetch buffer comes back whole.
         t.exec(QStringLiteral("CREATE TABLE notes (body text)"));
@@ -165,6 +159,65 @@ private slots:
         QCOMPARE(t.count(QStringLiteral("lpgl")), 0);
         const auto id = std::array<SqlParam, 1>{qint64(7)};
         QCOMPARE(t.db().execute("delete from lpgl where id=?", id), 0);
+    }
+
+    void aTransactionIsWrittenWholeOrNotAtAll()
+    {
+        TestDatabase t;
+        t.addMember(QStringLiteral("1"), QStringLiteral("张三"), QStringLiteral("10"));
+        const SqlParam card[] = {QStringLiteral("1")};
+        {
+            Transaction transaction(t.db());
+            t.db().execute("update kelm set 余额=20 where 卡号=?", card);
+            QVERIFY_THROWS_EXCEPTION(DatabaseError, t.db().execute("insert into [nosuch] (x) values (1)", {}));
+        }
+        QCOMPARE(t.scalar(QStringLiteral("SELECT 余额 FROM kelm")), QStringLiteral("10"));
+        QVERIFY(!t.db().inTransaction());
+        {
+            Transaction transaction(t.db());
+            t.db().execute("update kelm set 余额=30 where 卡号=?", card);
+            transaction.commit();
+        }
+        QCOMPARE(t.scalar(QStringLiteral("SELECT 余额 FROM kelm")), QStringLiteral("30"));
+    }
+
+    // Card numbers compare without trailing blanks, a number belongs to one member, and a value read
+    // from a row finds the row again however many digits it has.
+    void oneMemberPerCardNumberAndExactStoredValues()
+    {
+        TestDatabase t;
+        t.addMember(QStringLiteral("202612609595"), QStringLiteral("早"));
+        const std::optional<MemberTable::Member> early = MemberTable::findByCard(t.db(), QStringLiteral("202612609595 "));
+        QVERIFY(early);
+        QCOMPARE(early->cardNumber, QStringLiteral("202612609595"));
+        QVERIFY(MemberTable::cardNumberTaken(t.db(), QStringLiteral("202612609595  ")));
+        QVERIFY_THROWS_EXCEPTION(DatabaseError, t.addMember(QStringLiteral("202612609595 "), QStringLiteral("又")));
+        t.addMember(QString(), QStringLiteral("无卡一"));
+        t.addMember(QStringLiteral("  "), QStringLiteral("无卡二"));
+
+        // A float balance another program left with noise beyond 15 digits can still be topped up.
+        t.exec(QStringLiteral("UPDATE kelm SET 余额 = 166.67000000000002 WHERE 姓名 = '早'"));
+        const StoredNumber noisy = MemberTable::findByCard(t.db(), QStringLiteral("202612609595"))->balance;
+        QCOMPARE(noisy.text(), QStringLiteral("166.67"));
+        QCOMPARE(MemberTable::updateBalanceIfUnchanged(t.db(), QStringLiteral("202612609595 "), QStringLiteral("266.67"),
+                                                       StoredNumber::written(QStringLiteral("166.67"))),
+                 0);
+        QCOMPARE(MemberTable::updateBalanceIfUnchanged(t.db(), QStringLiteral("202612609595 "), QStringLiteral("266.67"),
+                                                       noisy),
+                 1);
+        QCOMPARE(t.scalar(QStringLiteral("SELECT 余额 FROM kelm WHERE 姓名 = '早'")), QStringLiteral("266.67"));
+
+        // A database the unique index never guarded: two members share a number, and nothing that
+        // finds or writes a member by it touches either.
+        t.exec(QStringLiteral("DROP INDEX kelm_card_unique"));
+        t.addMember(QStringLiteral("202612609595 "), QStringLiteral("又"));
+        QCOMPARE(MemberTable::duplicateCardNumbers(t.db()).size(), 1U);
+        QVERIFY_THROWS_EXCEPTION(DuplicateCardError, MemberTable::findByCard(t.db(), QStringLiteral("202612609595")));
+        {
+            Transaction transaction(t.db());
+            QVERIFY_THROWS_EXCEPTION(DuplicateCardError, MemberTable::remove(t.db(), QStringLiteral("202612609595")));
+        }
+        QCOMPARE(t.count(QStringLiteral("kelm")), 4);
     }
 
     void aFailedStatementSaysWhichAndTheConnectionGoesOn()

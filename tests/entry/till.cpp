@@ -40,17 +40,14 @@ int main(int argc, char** argv)
                                      QString(), QString(), QStringLiteral("462"), QString()});
                 out << "saved\n";
             } else if (words[0] == u"balance" && words.size() == 2) {
-                QString balance = QStringLiteral("none");
-                MemberTable::selectByCard(connection.database(), words[1], [&](const Row& row) {
-                    const Cell cell = row.cell("余额");
-                    balance = cell.isNull() ? QStringLiteral("null") : cell.toText();
-                    return false;
-                });
-                out << balance << "\n";
-            } else if (words[0] == u"topup" && words.size() == 4) {
-                const QString loaded = words[3] == u"-" ? QString() : words[3];
-                out << "changed " << MemberTable::updateBalanceIfUnchanged(connection.database(), words[1], words[2], loaded)
+                const std::optional<MemberTable::Member> member = MemberTable::findByCard(connection.database(), words[1]);
+                out << (!member ? QStringLiteral("none") : member->balance.isNull() ? QStringLiteral("null")
+                                                                                    : member->balance.text())
                     << "\n";
+            } else if (words[0] == u"topup" && words.size() == 4) {
+                const StoredNumber loaded = words[3] == u"-" ? StoredNumber() : StoredNumber::written(words[3]);
+                out << "changed "
+                    << MemberTable::updateBalanceIfUnchanged(connection.database(), words[1], words[2], loaded) << "\n";
             } else if (words[0] == u"quit") {
                 break;
             } else {

@@ -286,13 +286,6 @@ private slots:
         QCOMPARE(s.memberPoints(card), QStringLiteral("250"));
         QCOMPARE(s.memberPoints(QStringLiteral("42")), QStringLiteral("7"));
 
-        // A second save without a new correction writes nothing and says nothing.
-        s.t.database.exec(QStringLiteral("UPDATE kelm SET 积分 = 1 WHERE 卡号 = '%1'").arg(card));
-        s.t.messages.clear();
-        s.press("保存");
-        QCOMPARE(s.t.messages.texts(), QStringList());
-        QCOMPARE(s.memberPoints(card), QStringLiteral("1"));
-
         // A redemption finds the same member; it starts from the points the box shows.
         s.clickGift(0);
         s.press("积分兑换");
@@ -300,6 +293,13 @@ private slots:
         QCOMPARE(s.memberPoints(card), QStringLiteral("240"));
         QCOMPARE(s.memberPoints(QStringLiteral("42")), QStringLiteral("7"));
         QCOMPARE(s.t.database.scalar(QStringLiteral("SELECT 卡号 FROM lpdhjr")), card);
+
+        // A second save without a new correction writes nothing and says nothing.
+        s.t.database.exec(QStringLiteral("UPDATE kelm SET 积分 = 1 WHERE 卡号 = '%1'").arg(card));
+        s.t.messages.clear();
+        s.press("保存");
+        QCOMPARE(s.t.messages.texts(), QStringList());
+        QCOMPARE(s.memberPoints(card), QStringLiteral("1"));
     }
 
     void aCorrectionForAMemberGoneSinceTheReadKeepsTheTypedPoints()
@@ -346,10 +346,16 @@ private slots:
         QCOMPARE(s.cell(0, 3), QStringLiteral("4"));
         QCOMPARE(s.box("Text5")->text(), QStringLiteral("000") + Card1);
         QCOMPARE(s.points(), QStringLiteral("70"));
+        // The stock the catalogue raised is not written over: the redemption stops and shows it.
+        s.press("积分兑换");
+        QVERIFY(s.lastMessage().text.startsWith(QStringLiteral("兑换没有进行：另一台收银机刚刚改动了")));
+        QCOMPARE(s.cell(0, 3), QStringLiteral("50"));
+        QCOMPARE(s.points(), QStringLiteral("70"));
+        QCOMPARE(s.records(), 1);
         s.press("积分兑换");
         QCOMPARE(s.points(), QStringLiteral("60"));
         QCOMPARE(s.memberPoints(), QStringLiteral("60"));
-        QCOMPARE(s.stock(QStringLiteral("伞")), QStringLiteral("3"));
+        QCOMPARE(s.stock(QStringLiteral("伞")), QStringLiteral("49"));
         QCOMPARE(s.records(), 2);
 
         s.press("退出");

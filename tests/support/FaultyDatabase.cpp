@@ -37,3 +37,17 @@ qint64 FaultyDatabase::execute(std::string_view sql, std::span<const SqlParam> p
     done();
     return changed;
 }
+
+void FaultyDatabase::beginTransaction()
+{
+    pass("BEGIN");
+    m_inner->begin();
+    done();
+}
+
+void FaultyDatabase::commitTransaction()
+{
+    pass("COMMIT");
+    m_inner->commit();
+    done();
+}

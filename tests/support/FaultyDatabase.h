@@ -31,10 +31,21 @@ public:
     FaultyDatabase(std::unique_ptr<kelm::Database> inner, DatabaseFaults& faults);
 
     void open(const kelm::ConnectionSettings& settings) override { m_inner->open(settings); }
-    void close() override { m_inner->close(); }
+    void close() override
+    {
+        forgetTransaction();
+        m_inner->close();
+    }
     bool isOpen() const override { return m_inner->isOpen(); }
     void query(std::string_view sql, std::span<const kelm::SqlParam> params, const kelm::RowHandler& onRow) override;
     qint64 execute(std::string_view sql, std::span<const kelm::SqlParam> params) override;
+
+protected:
+    // BEGIN and COMMIT cross the line like any statement; a rollback always reaches the engine, as a
+    // server drops the transaction of a session whose line broke.
+    void beginTransaction() override;
+    void commitTransaction() override;
+    void rollbackTransaction() override { m_inner->rollback(); }
 
 private:
     void pass(std::string_view sql);

@@ -223,8 +223,7 @@ void TestDatabase::addMember(const QString& card, const QString& name, const QSt
     kelm::MemberTable::insert(*m_db, {QStringLiteral("2026-12-01"), card, name, QStringLiteral("地址") + name,
                                       QStringLiteral("1380000") + card.right(4), password,
                                       QStringLiteral("ID") + card});
-    kelm::MemberTable::updateBalance(*m_db, card, balance);
-    kelm::MemberTable::updatePoints(*m_db, card, points);
+    kelm::MemberTable::setBalanceAndPoints(*m_db, card, balance, points);
 }
 
 void TestDatabase::addGift(const QString& name, const QString& quantity, const QString& points)

@@ -105,7 +105,7 @@ int demo(const QString& configPath, QTextStream& out, QTextStream& err)
     try {
         auto db = openDatabase(Settings::load(configPath).connection());
         for (const DemoMember& m : DemoMembers) {
-            MemberTable::Record record{
+            MemberTable::Member record{
                 QStringLiteral("2026-11-%1").arg(QString::fromLatin1(m.card + 6, 2)),
                 QString::fromUtf8(m.card),
                 QString::fromUtf8(m.name),
@@ -115,8 +115,8 @@ int demo(const QString& configPath, QTextStream& out, QTextStream& err)
                 QString::fromUtf8(m.idNumber),
             };
             MemberTable::insert(*db, record);
-            MemberTable::updateBalance(*db, record.cardNumber, QString::fromUtf8(m.balance));
-            MemberTable::updatePoints(*db, record.cardNumber, QString::fromUtf8(m.points));
+            MemberTable::setBalanceAndPoints(*db, record.cardNumber, QString::fromUtf8(m.balance),
+                                             QString::fromUtf8(m.points));
         }
         for (const DemoGift& g : DemoGifts) {
             GiftTable::insert(*db, {QString::fromUtf8(g.name), QString::fromUtf8(g.quantity),
