@@ -18,6 +18,11 @@ QString fileName(Engine engine)
     return {};
 }
 
+QString upgradeFileName(Engine engine)
+{
+    return QStringLiteral("upgrade-") + fileName(engine);
+}
+
 void run(Database& db, const QString& script)
 {
     QString statement;

@@ -96,13 +96,24 @@ private slots:
         QCOMPARE(d.block20(), QByteArray("000") + Member.toLatin1());
     }
 
+    void theIssuedCardIsToppedUpAndRedeemedOnTheOtherScreens_data()
+    {
+        QTest::addColumn<QString>("member");
+        QTest::newRow("added in the afternoon") << Member;
+        // Added before ten o'clock: the card text carries a blank after the 12-character number.
+        QTest::newRow("added at 09:59:55") << QStringLiteral("202612609595");
+    }
+
     void theIssuedCardIsToppedUpAndRedeemedOnTheOtherScreens()
     {
+        QFETCH(QString, member);
+        const QString cardText = (QStringLiteral("000") + member).leftJustified(16);
         Desk d;
-        d.t.database.exec(QStringLiteral("UPDATE kelm SET 积分 = 300"));
+        d.t.database.exec(QStringLiteral("UPDATE kelm SET 积分 = 300, 卡号 = '%1'").arg(member));
         d.t.database.addGift(QStringLiteral("保温杯"), QStringLiteral("5"), QStringLiteral("120"));
         d.press("初始化");
         d.selectMember();
+        TestScreens::box(d.screen, QStringLiteral("Text5"))->setText(member);
         d.press("发卡");
         QCOMPARE(d.t.messages.texts(), QStringList({ "初始化成功！", "发卡成功！" }));
 
@@ -110,7 +121,7 @@ private slots:
         d.press("充值");
         QWidget* recharge = TestScreens::visibleWindow(QStringLiteral("Form2"));
         QVERIFY(recharge);
-        QCOMPARE(TestScreens::box(recharge, QStringLiteral("Text5"))->text(), QStringLiteral("000") + Member);
+        QCOMPARE(TestScreens::box(recharge, QStringLiteral("Text5"))->text(), cardText);
         QLineEdit* amount = TestScreens::box(recharge, QStringLiteral("Text7"));
         TestScreens::type(amount, QStringLiteral("50"));
         QTest::keyClick(amount, Qt::Key_Return);
@@ -123,7 +134,7 @@ private slots:
         QWidget* points = TestScreens::visibleWindow(QStringLiteral("Form4"));
         QVERIFY(points);
         TestScreens::button(points, QStringLiteral("读卡"))->trigger();
-        QCOMPARE(TestScreens::texts(points, { "Text5", "Text4" }), QStringList({ "000" + Member, "300" }));
+        QCOMPARE(TestScreens::texts(points, { "Text5", "Text4" }), QStringList({ cardText, "300" }));
         TestScreens::clickRow(points, 0);
         TestScreens::button(points, QStringLiteral("积分兑换"))->trigger();
         QCOMPARE(d.lastMessage(), QStringLiteral("兑换成功"));

@@ -280,12 +280,38 @@ private slots:
         QCOMPARE(t.database.count(QStringLiteral("gs")), 1);
     }
 
-    void twoAddsInOneSecondProposeTheSameNumberAndTheTimeMayBeShort()
+    void aCardNumberBelongsToOneMemberAndTheTimeMayMakeItShort()
     {
         const QDateTime morning(QDate(2024, 7, 18), QTime(9, 5, 7));
         QCOMPARE(Form1::proposeCardNumber(QDateTime(QDate(2024, 7, 18), QTime(15, 30, 45))), QStringLiteral("2024718153045"));
         QCOMPARE(Form1::proposeCardNumber(morning), QStringLiteral("202471890507"));
-        QCOMPARE(Form1::proposeCardNumber(morning), Form1::proposeCardNumber(morning.addMSecs(300)));
+
+        // The numbers of this second and the next are taken: 增加 proposes a later second's.
+        TestScreens t;
+        const QDateTime now = QDateTime::currentDateTime();
+        for (int second = 0; second < 3; ++second)
+            t.database.addMember(Form1::proposeCardNumber(now.addSecs(second)), QStringLiteral("已有"));
+        MemberScreen s(t);
+        s.press("增加");
+        QCOMPARE(t.database.scalar(QStringLiteral("SELECT count(*) FROM kelm WHERE 卡号='%1'").arg(s.box("Text5")->text())),
+                 QStringLiteral("0"));
+
+        // A taken number typed by hand, with a blank after it, is refused; the add stays pending.
+        const QString taken = Form1::proposeCardNumber(now);
+        s.type("Text5", taken + u' ');
+        s.press("保存");
+        QCOMPARE(t.messages.texts(),
+                 QStringList({QStringLiteral("卡号“%1”已经有会员使用，不能重复添加！请换一个卡号后再保存。").arg(taken)}));
+        QCOMPARE(t.database.count(QStringLiteral("kelm")), 3);
+        QCOMPARE(s.screen->entryMode(), Form1::Adding);
+
+        // Members without a card may be many.
+        for (int i = 0; i < 2; ++i) {
+            s.press("增加");
+            s.type("Text5", QString());
+            s.press("保存");
+        }
+        QCOMPARE(t.database.count(QStringLiteral("kelm")), 5);
     }
 };
 

@@ -232,6 +232,48 @@ private slots:
         QCOMPARE(s.records(), 0);
     }
 
+    // Another till redeems or corrects points for the same member after this screen read the card:
+    // what it wrote is never written over, and the screen shows what the table holds now.
+    void anotherTillsPointsAreNeverWrittenOver()
+    {
+        PointsScreen s;
+        s.t.database.addGift(QStringLiteral("伞"), QStringLiteral("5"), QStringLiteral("10"));
+        QVERIFY(s.readMember(QStringLiteral("80")));
+        s.clickGift(0);
+        s.t.database.exec(QStringLiteral("UPDATE kelm SET 积分 = 50"));
+        s.press("积分兑换");
+        QVERIFY(s.lastMessage().text.startsWith(QStringLiteral("兑换没有进行：另一台收银机刚刚改动了")));
+        QCOMPARE(s.points(), QStringLiteral("50"));
+        QCOMPARE(s.memberPoints(), QStringLiteral("50"));
+        QCOMPARE(s.records(), 0);
+        s.press("积分兑换");
+        QCOMPARE(s.lastMessage(), Redeemed);
+        QCOMPARE(s.memberPoints(), QStringLiteral("40"));
+
+        s.press("积分修改");
+        s.retypePoints(QStringLiteral("100"));
+        s.t.database.exec(QStringLiteral("UPDATE kelm SET 积分 = 45"));
+        s.press("保存");
+        QCOMPARE(s.lastMessage().text,
+                 QStringLiteral("积分没有保存：另一台收银机刚刚改动了这位会员的积分，现在是 45。请核对后重新输入并保存。"));
+        QCOMPARE(s.points(), QStringLiteral("45"));
+        QVERIFY(s.box("Text4")->isEnabled());
+        s.retypePoints(QStringLiteral("100"));
+        s.press("保存");
+        QCOMPARE(s.memberPoints(), QStringLiteral("100"));
+
+        // A card number a second member was given in a database without the unique index: the card
+        // is refused by name, for reading as for redeeming.
+        s.t.database.exec(QStringLiteral("DROP INDEX kelm_card_unique; INSERT INTO kelm (卡号, 积分) VALUES ('%1 ', 100)")
+                              .arg(Card1));
+        s.press("积分兑换");
+        s.press("读卡");
+        const QString shared = QStringLiteral("卡号为“%1”的会员有 2 位，无法确定是哪一位，本次操作没有进行。请管理员处理重复的卡号。")
+                                   .arg(Card1);
+        QCOMPARE(s.t.messages.texts().mid(s.t.messages.texts().size() - 2), QStringList({shared, shared}));
+        QCOMPARE(s.records(), 1);
+    }
+
     void pointsWithAFractionAreRoundedHalfToEvenBeforeRedeeming_data()
     {
         QTest::addColumn<QString>("points");

@@ -133,6 +133,10 @@ private slots:
         QTest::newRow("member gone meanwhile") << "DELETE FROM kelm" << "10" << "充值失败！" << "<none>";
         // Another till topped the member up by 20 while this dialog still shows 100.
         QTest::newRow("balance changed by another till") << "UPDATE kelm SET 余额=120" << "10" << "充值失败！" << "120";
+        // A database without the unique index let another program give the number to a second member.
+        QTest::newRow("card number shared meanwhile")
+            << "DROP INDEX kelm_card_unique; INSERT INTO kelm (卡号, 余额) VALUES ('1000000000001 ', 100)" << "10"
+            << "卡号为“1000000000001”的会员有 2 位，无法确定是哪一位，本次操作没有进行。请管理员处理重复的卡号。" << "100";
     }
 
     void aRefusedTopUpWritesNothing()
@@ -226,16 +230,29 @@ private slots:
         QCOMPARE(till.member("count(*)", Stranger), QStringLiteral("0"));
     }
 
-    void aMemberWithoutValuesCanBeToppedUpButABalanceOfTextCannot()
+    void aMemberWithoutValuesOrWithFloatNoiseCanBeToppedUpButABalanceOfTextCannot()
     {
         RechargeTill till;
         till.t.database.addMember(A, QStringLiteral("张三"));
         till.t.database.addMember(B, QStringLiteral("李四"));
+        till.t.database.addMember(Stranger, QStringLiteral("王五"));
+        // The host program took 33.33 off 200 with SQL of its own.
         till.t.database.exec(QStringLiteral("UPDATE kelm SET 余额=NULL, 联系电话=NULL, 身份证号=NULL, 联系地址=NULL "
                                             "WHERE 卡号='%1';"
-                                            "UPDATE kelm SET 余额='十元' WHERE 卡号='%2'")
-                                 .arg(A, B));
+                                            "UPDATE kelm SET 余额='十元' WHERE 卡号='%2';"
+                                            "UPDATE kelm SET 余额=200 - 33.33 WHERE 卡号='%3'")
+                                 .arg(A, B, Stranger));
         till.openMemberScreen();
+
+        QVERIFY(till.layNewCard(Stranger));
+        till.pressRecharge();
+        QCOMPARE(RechargeTill::text(till.rechargeDialog(), "Text4"), QStringLiteral("166.67"));
+        RechargeTill::typeAndEnter(till.rechargeDialog(), "Text7", QStringLiteral("10"));
+        QCOMPARE(till.t.messages.texts(), QStringList({"充值成功！"}));
+        QCOMPARE(till.balanceOf(Stranger), QStringLiteral("176.67"));
+        RechargeTill::click(till.rechargeDialog(), "Command2");
+        TestScreens::settle();
+        till.t.messages.clear();
 
         QVERIFY(till.layNewCard(A));
         till.pressRecharge();
@@ -258,7 +275,7 @@ private slots:
         QCOMPARE(till.t.messages.texts(), QStringList({"此会员卡的余额不是有效的数字，无法充值！"}));
         RechargeTill::typeAndEnter(dialog, "Text7", QStringLiteral("25"));
         QCOMPARE(till.balanceOf(B), QStringLiteral("十元"));
-        QCOMPARE(till.t.database.count(QStringLiteral("qzjl")), 1);
+        QCOMPARE(till.t.database.count(QStringLiteral("qzjl")), 2);
     }
 };
 

@@ -100,6 +100,62 @@ int init(const QString& configPath, QTextStream& out, QTextStream& err)
     }
 }
 
+namespace {
+
+// Prints the shared card numbers; true when there are none.
+bool reportDuplicates(Database& db, QTextStream& out)
+{
+    const auto duplicates = MemberTable::duplicateCardNumbers(db);
+    for (const auto& [cardNumber, members] : duplicates)
+        out << "card number " << cardNumber << " is held by " << members << " members\n";
+    if (!duplicates.empty()) {
+        out << duplicates.size() << " card numbers are shared; the tills refuse to top up, redeem, edit, delete or "
+            << "report lost a member by such a card until one member keeps the number\n";
+    }
+    return duplicates.empty();
+}
+
+} // namespace
+
+int check(const QString& configPath, QTextStream& out, QTextStream& err)
+{
+    try {
+        auto db = openDatabase(Settings::load(configPath).connection());
+        if (!reportDuplicates(*db, out))
+            return 1;
+        out << "no card number is held by more than one member\n";
+        return 0;
+    } catch (const std::exception& failure) {
+        err << QString::fromUtf8(failure.what()) << "\n";
+        return 1;
+    }
+}
+
+int upgrade(const QString& configPath, QTextStream& out, QTextStream& err)
+{
+    try {
+        const ConnectionSettings connection = Settings::load(configPath).connection();
+        QFile script(QStringLiteral(":/sql/") + SchemaScript::upgradeFileName(connection.engine));
+        if (!script.open(QIODevice::ReadOnly)) {
+            err << "the upgrade file " << script.fileName() << " is missing from this build\n";
+            return 1;
+        }
+        auto db = openDatabase(connection);
+        if (!reportDuplicates(*db, out)) {
+            err << "not upgraded: each card number must belong to one member first\n";
+            return 1;
+        }
+        Transaction transaction(*db);
+        SchemaScript::run(*db, QString::fromUtf8(script.readAll()));
+        transaction.commit();
+        out << "the database is up to date\n";
+        return 0;
+    } catch (const std::exception& failure) {
+        err << QString::fromUtf8(failure.what()) << "\n";
+        return 1;
+    }
+}
+
 int demo(const QString& configPath, QTextStream& out, QTextStream& err)
 {
     try {

@@ -9,6 +9,14 @@ namespace kelm::AdminCommands {
 // one random card key byte into bz.
 int init(const QString& configPath, QTextStream& out, QTextStream& err);
 
+// Lists what the tills would refuse to work with: card numbers that more than one member holds.
+// Returns 1 when there are any.
+int check(const QString& configPath, QTextStream& out, QTextStream& err);
+
+// Brings a database made by an older kelm-admin, or by the shop's first tills, up to this
+// version's schema. Refuses while card numbers are shared (see check).
+int upgrade(const QString& configPath, QTextStream& out, QTextStream& err);
+
 // Adds sample members and gifts.
 int demo(const QString& configPath, QTextStream& out, QTextStream& err);
 

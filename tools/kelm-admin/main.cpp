@@ -16,6 +16,8 @@ namespace {
 const char Usage[] = "usage: kelm-admin [--config PATH] COMMAND\n"
                      "  init                create the six tables and the card key byte\n"
                      "  demo                add sample members and gifts\n"
+                     "  check               list card numbers that more than one member holds\n"
+                     "  upgrade             bring a database made by an older version up to date\n"
                      "  card new            make a blank simulated card, print its serial number\n"
                      "  card place SERIAL   lay a card on the simulated reader\n"
                      "  card remove         take the card off the reader\n"
@@ -44,6 +46,10 @@ int main(int argc, char** argv)
     const QString command = args.takeFirst();
     if (command == u"init" && args.isEmpty())
         return kelm::AdminCommands::init(configPath, out, err);
+    if (command == u"check" && args.isEmpty())
+        return kelm::AdminCommands::check(configPath, out, err);
+    if (command == u"upgrade" && args.isEmpty())
+        return kelm::AdminCommands::upgrade(configPath, out, err);
     if (command == u"demo" && args.isEmpty())
         return kelm::AdminCommands::demo(configPath, out, err);
     if (command == u"card")

@@ -1,0 +1,81 @@
+// A till killed outright (power cut, kill -9) in the middle of its top-ups or redemptions never leaves
+// money or points without their record: after every kill the balance is the first balance plus the
+// recorded top-ups, and the points and the gift's stock are what they were less the recorded
+// redemptions. The till is a process of its own (kelm_busy_till) killed at spread moments.
+#include "CardTill.h"
+
+#include <kelm/Class1.h>
+
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTest>
+
+#include <csignal>
+
+using namespace kelm;
+
+namespace {
+
+const QString Member = QStringLiteral("2026120609595");
+constexpr int Rounds = 15;
+
+} // namespace
+
+class KilledTillTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup() { TestScreens::settle(); }
+
+    void moneyAndPointsAlwaysMatchTheirRecords_data()
+    {
+        QTest::addColumn<QString>("gesture");
+        QTest::newRow("top-up") << "topup";
+        QTest::newRow("redemption") << "redeem";
+    }
+
+    void moneyAndPointsAlwaysMatchTheirRecords()
+    {
+        QFETCH(QString, gesture);
+        CardTill till;
+        till.t.database.addMember(Member, QStringLiteral("张三"), QStringLiteral("100"), QStringLiteral("30000"));
+        till.t.database.addGift(QStringLiteral("伞"), QStringLiteral("100000"), QStringLiteral("1"));
+        Class1().kelm(true);
+        QVERIFY(till.layNewCard(Member));
+        TestScreens::visibleWindow(QStringLiteral("Form1"))->close();
+        TestScreens::settle();
+
+        TestDatabase& db = till.t.database;
+        for (int round = 0; round < Rounds; ++round) {
+            QProcess busy;
+            busy.setProgram(QStringLiteral(BUSY_TILL));
+            busy.setArguments({db.configPath(), till.cardDir.path(), gesture});
+            busy.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            busy.start();
+            QVERIFY(busy.waitForReadyRead(30000));
+            QCOMPARE(busy.readLine().trimmed(), QByteArray("ready"));
+            // From at once to a few dozen gestures in: the kills fall all over the command.
+            QTest::qSleep(static_cast<int>(QRandomGenerator::global()->bounded(60)));
+            ::kill(static_cast<pid_t>(busy.processId()), SIGKILL);
+            QVERIFY(busy.waitForFinished(30000));
+
+            const QByteArray where = "after kill " + QByteArray::number(round + 1);
+            QVERIFY2(db.scalar(QStringLiteral("SELECT 余额 - 100 - (SELECT coalesce(sum(金额), 0) FROM qzjl) FROM kelm"))
+                             .toDouble()
+                         == 0,
+                     where.constData());
+            QVERIFY2(db.scalar(QStringLiteral("SELECT 30000 - 积分 - (SELECT coalesce(sum(积分), 0) FROM lpdhjr) FROM kelm"))
+                             .toDouble()
+                         == 0,
+                     where.constData());
+            QVERIFY2(db.scalar(QStringLiteral("SELECT 100000 - 数量 - (SELECT count(*) FROM lpdhjr) FROM lpgl")).toDouble() == 0,
+                     where.constData());
+        }
+        // The till got to work between the kills.
+        QVERIFY(db.count(gesture == QLatin1String("topup") ? QStringLiteral("qzjl") : QStringLiteral("lpdhjr")) > 0);
+    }
+};
+
+QTEST_MAIN(KilledTillTest)
+#include "KilledTillTest.moc"
