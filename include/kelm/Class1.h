@@ -20,10 +20,13 @@ public:
     static constexpr int DispatchIdJfgl = 0x60030001;
 
     // Shows the member screen when qzForm is true. Always returns false. Throws kelm::Error when
-    // the screen cannot be shown (its load failed).
+    // the screen cannot be shown (its load failed), and, before anything is done, when the process
+    // has no QApplication (a core-only QCoreApplication is not enough) or the call is not made on the
+    // QApplication's thread. A C++ host makes its QApplication itself.
     bool kelm(bool qzForm = false);
 
-    // Shows the points screen when qzForm is true. Always returns false. Throws kelm::Error.
+    // Shows the points screen when qzForm is true. Always returns false. Throws kelm::Error as kelm()
+    // does.
     bool jfgl(bool qzForm = false);
 
     // Late-bound call by dispatch id; an unknown id throws kelm::Error.

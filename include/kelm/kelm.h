@@ -7,6 +7,13 @@
  * the UTF-8 text of the failure. Boolean results arrive through *result (0 or 1). The first
  * kelm_Class1_create() of a process that has no Qt application object creates one; such a host
  * drives the screens with kelm_process_events().
+ *
+ * kelm_Class1_create() returns NULL, and kelm_last_error() says why, when the screens cannot be
+ * used from this process: it has no Qt application object and Qt could show no window (DISPLAY
+ * not set, the X server not answering), or its application object is not a QApplication. Every
+ * function accepts NULL for the object: the calls then fail with KELM_BAD_ARGUMENT and
+ * kelm_Class1_release() does nothing. The calls and kelm_process_events() fail with KELM_FAILED
+ * for the same reasons, and when made on another thread than the QApplication's.
  */
 
 #ifdef __cplusplus

@@ -1,7 +1,10 @@
 #include "card/CardFolder.h"
 
+#include "common/RegularFile.h"
+
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSaveFile>
@@ -15,6 +18,9 @@ namespace {
 
 const QString cardSuffix = QStringLiteral(".card");
 const QString recordName = QStringLiteral("reader.state");
+// A card's text is about 4 KB and the record a few lines; anything much bigger is not ours.
+constexpr qint64 MaxCardBytes = 64 * 1024;
+constexpr qint64 MaxRecordBytes = 4 * 1024;
 
 void setError(QString* error, const QString& message)
 {
@@ -82,21 +88,22 @@ QString CardFolder::cardFile(std::uint32_t serial) const
 
 std::optional<MifareCard> CardFolder::load(std::uint32_t serial, QString* error) const
 {
-    QFile file(cardFile(serial));
-    if (!file.open(QIODevice::ReadOnly)) {
-        setError(error, QStringLiteral("no card %1 in %2").arg(serialText(serial), QDir::toNativeSeparators(m_path)));
+    const QString fileName = cardFile(serial);
+    QString problem;
+    const std::optional<QByteArray> text = RegularFile::read(fileName, MaxCardBytes, &problem);
+    if (!text) {
+        setError(error,
+            QStringLiteral("no card %1 in %2 (%3)").arg(serialText(serial), QDir::toNativeSeparators(m_path), problem));
         return std::nullopt;
     }
-    QString problem;
-    std::optional<MifareCard> card = MifareCard::fromText(QString::fromUtf8(file.readAll()), &problem);
+    std::optional<MifareCard> card = MifareCard::fromText(QString::fromUtf8(*text), &problem);
     if (!card) {
-        setError(error, QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(file.fileName()), problem));
+        setError(error, QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(fileName), problem));
         return std::nullopt;
     }
     if (card->serial() != serial) {
         setError(error,
-            QStringLiteral("%1 holds the card %2")
-                .arg(QDir::toNativeSeparators(file.fileName()), serialText(card->serial())));
+            QStringLiteral("%1 holds the card %2").arg(QDir::toNativeSeparators(fileName), serialText(card->serial())));
         return std::nullopt;
     }
     return card;
@@ -173,11 +180,11 @@ std::optional<std::uint32_t> CardFolder::parseSerial(const QString& text)
 CardFolder::ReaderRecord CardFolder::readRecord() const
 {
     ReaderRecord record;
-    QFile file(QDir(m_path).filePath(recordName));
-    if (!file.open(QIODevice::ReadOnly)) {
+    const std::optional<QByteArray> text = RegularFile::read(QDir(m_path).filePath(recordName), MaxRecordBytes);
+    if (!text) {
         return record;
     }
-    const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const QStringList lines = QString::fromUtf8(*text).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     for (const QString& line : lines) {
         const QStringList words = line.simplified().split(QLatin1Char(' '));
         if (words.size() != 2) {
@@ -205,6 +212,12 @@ bool CardFolder::writeRecord(const ReaderRecord& record, QString* error) const
 
 bool CardFolder::writeFile(const QString& fileName, const QByteArray& contents, QString* error) const
 {
+    // QSaveFile writes through a link to the link's target, renaming its new file over whatever that
+    // is, anywhere. The folder's files are the folder's own: a link is replaced, its target left alone.
+    if (QFileInfo(fileName).isSymLink() && !QFile::remove(fileName)) {
+        setError(error, QStringLiteral("cannot replace the link %1").arg(QDir::toNativeSeparators(fileName)));
+        return false;
+    }
     QSaveFile file(fileName);
     if (file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size() && file.commit()) {
         return true;

@@ -18,7 +18,9 @@ namespace kelm {
 //     card 1A2B3C4D      (or "card none")
 //     halted no          (yes once the card was halted, until it is woken or placed anew)
 //     placement 7        (counts every placing, so a reader notices a card taken off and put back)
-// Every file is replaced whole and atomically, never edited in place.
+// Every file is replaced whole and atomically, never edited in place; a link in the folder is replaced,
+// not written through. A card file that is not a regular file (a pipe, a device) or is far too big is
+// not read: that card cannot be loaded. Such a reader.state means no card on the reader.
 class CardFolder
 {
 public:

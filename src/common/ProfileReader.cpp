@@ -1,16 +1,14 @@
 #include "common/ProfileReader.h"
 
+#include "common/RegularFile.h"
 #include "common/TextCodec.h"
-
-#include <QFile>
-#include <QFileInfo>
 
 namespace kelm {
 
 namespace {
 
-// A profile file bigger than this is not a settings file; reading stops there.
-constexpr qint64 MaxProfileBytes = 1 << 20;
+// A file bigger than this is no settings file and is not read at all; one of a megabyte still is.
+constexpr qint64 MaxProfileBytes = 2 << 20;
 
 QByteArray trimmedAscii(QByteArray text)
 {
@@ -36,13 +34,9 @@ qsizetype characterLength(const QByteArray& text, qsizetype pos, bool utf8)
 
 ProfileReader::ProfileReader(const QString& path)
 {
-    // Only a regular file is read: opening a pipe left in its place would wait for a writer for ever
-    // and freeze the host's screen load, and a device may never end.
-    if (!QFileInfo(path).isFile())
-        return;
-    QFile file(path);
-    if (file.open(QIODevice::ReadOnly))
-        setContent(file.read(MaxProfileBytes));
+    // A pipe, a device or a folder in its place reads as a missing file.
+    if (const std::optional<QByteArray> content = RegularFile::read(path, MaxProfileBytes))
+        setContent(*content);
 }
 
 ProfileReader ProfileReader::fromBytes(const QByteArray& content)

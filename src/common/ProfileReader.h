@@ -10,7 +10,8 @@ namespace kelm {
 // everything after the first "=" up to the end of its line. The file may be stored in GBK (as
 // the tills of this system have always kept it) or in UTF-8; names and values are matched and
 // cut in the file's own encoding, so a value keeps at most maxBytes bytes of it, never half a
-// character, and ends at its first NUL. A missing file, section or key gives the empty text.
+// character, and ends at its first NUL. A missing file, section or key gives the empty text; so does
+// a file that is not a regular file (a pipe, a device, a folder) or is larger than 2 MiB.
 class ProfileReader
 {
 public:

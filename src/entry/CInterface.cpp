@@ -2,7 +2,8 @@
 #include <kelm/Class1.h>
 #include <kelm/kelm.h>
 
-#include <QApplication>
+#include "entry/HostApplication.h"
+
 #include <QEventLoop>
 #include <QTimer>
 
@@ -23,28 +24,13 @@ int failWith(int code, const std::string& message)
     return code;
 }
 
-// A host without a Qt application object gets one on first use. A host that has a core-only
-// application object cannot show windows.
-bool ensureApplication()
-{
-    if (QCoreApplication::instance())
-        return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
-    static int argc = 1;
-    static char name[] = "kelm";
-    static char* argv[] = {name, nullptr};
-    auto* application = new QApplication(argc, argv);
-    application->setQuitOnLastWindowClosed(false);
-    return true;
-}
-
 template <typename Call>
 int callMethod(kelm_Class1* object, int* result, Call call)
 {
     if (!object || !result)
         return failWith(KELM_BAD_ARGUMENT, "对象或结果指针为空。");
-    if (!ensureApplication())
-        return failWith(KELM_FAILED, "宿主程序的 Qt 应用对象不是 QApplication，无法显示窗口。");
     try {
+        kelm::HostApplication::ensure();
         *result = call(object->object) ? 1 : 0;
         g_lastError.clear();
         return KELM_OK;
@@ -63,7 +49,12 @@ extern "C" {
 
 kelm_Class1* kelm_Class1_create(void)
 {
-    ensureApplication();
+    try {
+        kelm::HostApplication::ensure();
+    } catch (const std::exception& failure) {
+        g_lastError = failure.what();
+        return nullptr;
+    }
     return new (std::nothrow) kelm_Class1;
 }
 
@@ -99,8 +90,11 @@ const char* kelm_last_error(void)
 
 int kelm_process_events(int milliseconds)
 {
-    if (!ensureApplication())
-        return failWith(KELM_FAILED, "宿主程序的 Qt 应用对象不是 QApplication。");
+    try {
+        kelm::HostApplication::ensure();
+    } catch (const std::exception& failure) {
+        return failWith(KELM_FAILED, failure.what());
+    }
     QEventLoop loop;
     QTimer::singleShot(milliseconds > 0 ? milliseconds : 0, &loop, &QEventLoop::quit);
     loop.exec();

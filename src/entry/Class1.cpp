@@ -1,5 +1,6 @@
 #include <kelm/Class1.h>
 
+#include "entry/HostApplication.h"
 #include "entry/ScreenRegistry.h"
 #include "members/Form1.h"
 #include "points/Form4.h"
@@ -8,6 +9,7 @@ namespace kelm {
 
 bool Class1::kelm(bool qzForm)
 {
+    HostApplication::require();
     if (qzForm)
         ScreenRegistry::instance().form1().showScreen();
     return false;
@@ -15,6 +17,7 @@ bool Class1::kelm(bool qzForm)
 
 bool Class1::jfgl(bool qzForm)
 {
+    HostApplication::require();
     if (qzForm)
         ScreenRegistry::instance().form4().showScreen();
     return false;

@@ -1,11 +1,14 @@
 #include "card/CardFolder.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
 #include <set>
+
+#include <sys/stat.h>
 
 using kelm::CardFolder;
 using kelm::MifareCard;
@@ -65,6 +68,43 @@ private slots:
         QVERIFY(folder.remove());
         QVERIFY(!folder.onReader());
         QVERIFY(!folder.setHalted(true));
+    }
+
+    // Whatever lies in the place of a card or of the record, the folder answers at once (ctest's timeout
+    // fails a hang): a pipe would wait for a writer for ever, a device never ends.
+    void onlyRegularFilesOfTheirSizeAreRead()
+    {
+        QTemporaryDir dir;
+        QTemporaryDir elsewhere;
+        CardFolder folder(dir.path());
+        const std::uint32_t serial = *folder.newCard();
+        const QString card = folder.cardFile(serial);
+        const QString record = dir.filePath(QStringLiteral("reader.state"));
+        QString error;
+        QVERIFY(QFile::remove(card));
+        QCOMPARE(::mkfifo(QFile::encodeName(card).constData(), 0600), 0);
+        QVERIFY(!folder.load(serial, &error));
+        QVERIFY2(error.contains(QStringLiteral("not a regular file")), qPrintable(error));
+        QVERIFY(QFile::remove(card) && QFile::link(QStringLiteral("/dev/zero"), card));
+        QVERIFY(!folder.load(serial));
+        QVERIFY(QFile::remove(card));
+        QFile big(card);
+        QVERIFY(big.open(QIODevice::WriteOnly) && big.write(QByteArray(64 * 1024 + 1, '\n')) > 0);
+        big.close();
+        QVERIFY(!folder.load(serial, &error));
+        QVERIFY2(error.contains(QStringLiteral("larger than")), qPrintable(error));
+
+        // A pipe for the record: no card on the reader; placing one writes a sound record in its place.
+        QCOMPARE(::mkfifo(QFile::encodeName(record).constData(), 0600), 0);
+        QVERIFY(!folder.onReader());
+        QVERIFY(folder.place(serial));
+        QCOMPARE(folder.onReader()->serial, serial);
+        // A link is replaced, never written through: what it pointed at outside the folder stays.
+        const QString outside = elsewhere.filePath(QStringLiteral("reader.state"));
+        QVERIFY(QFile::copy(record, outside) && QFile::remove(record) && QFile::link(outside, record));
+        QVERIFY(folder.remove());
+        QVERIFY(!folder.onReader() && !QFileInfo(record).isSymLink());
+        QCOMPARE(CardFolder(elsewhere.path()).onReader()->serial, serial);
     }
 };
 

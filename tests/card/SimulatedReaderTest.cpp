@@ -2,10 +2,13 @@
 // stays halted for the next process. What every reader must do is in ReaderScenariosTest.
 #include "card/SimulatedReader.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
+
+#include <sys/stat.h>
 
 using kelm::CardFolder;
 using kelm::MifareCard;
@@ -78,6 +81,12 @@ private slots:
         QVERIFY(never.rf_exit(-1) != 0);
         QVERIFY(never.rf_init(0, 115200) > 0);
         QVERIFY(SimulatedReader(bench.folder.cardFile(bench.serial) + QStringLiteral("/cards")).rf_init(0, 115200) < 0);
+
+        // A pipe in place of the card's file fails the card call at once.
+        QCOMPARE(bench.select(), 0);
+        QVERIFY(QFile::remove(bench.folder.cardFile(bench.serial)));
+        QCOMPARE(::mkfifo(QFile::encodeName(bench.folder.cardFile(bench.serial)).constData(), 0600), 0);
+        QCOMPARE(bench.enter(factoryKeyHex), SimulatedReader::StorageFailed);
     }
 
     void keysAreSixHexBytesAndEachSectorHasItsOwn()

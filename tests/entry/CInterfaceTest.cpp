@@ -1,6 +1,9 @@
 // A C host with libkelm.so and config.ini in a folder of its own, as a till installs them.
 #include "TestDatabase.h"
 
+#include <kelm/Class1.h>
+#include <kelm/kelm.h>
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -13,19 +16,24 @@ class CInterfaceTest : public QObject
 
     QTemporaryDir m_install;
 
-    // Runs the C host from the install folder; returns what it printed.
-    QStringList run(const QStringList& arguments)
+    // Runs the C host from the install folder; returns what it printed, then its exit code when not 0.
+    QStringList run(const QStringList& arguments,
+                    const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
     {
         QProcess host;
         host.setProgram(m_install.filePath(QStringLiteral("c_host")));
         host.setArguments(arguments);
+        host.setProcessEnvironment(environment);
         host.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         host.start();
         if (!host.waitForFinished(60000))
             return {QStringLiteral("timed out")};
-        if (host.exitStatus() != QProcess::NormalExit || host.exitCode() != 0)
-            return {QStringLiteral("host exited with %1").arg(host.exitCode())};
-        return QString::fromUtf8(host.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+        if (host.exitStatus() != QProcess::NormalExit)
+            return {QStringLiteral("host crashed")};
+        QStringList out = QString::fromUtf8(host.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+        if (host.exitCode() != 0)
+            out << QStringLiteral("exit %1").arg(host.exitCode());
+        return out;
     }
 
 private slots:
@@ -97,6 +105,33 @@ private slots:
         QCOMPARE(out.size(), 1);
         QVERIFY2(out[0].contains(QStringLiteral("gone.db")) && out[0].contains(QStringLiteral("不存在")), qPrintable(out[0]));
         QVERIFY(!QFile::exists(m_install.filePath(QStringLiteral("gone.db"))));
+    }
+
+    // Where Qt could show no window, or the host's application object is not a QApplication, the host
+    // hears why instead of being ended by Qt.
+    void failsWithAReasonWhereNoWindowCanBeShown()
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY", "XDG_SESSION_TYPE"})
+            environment.remove(QString::fromLatin1(name));
+        QCOMPARE(run({QStringLiteral("kelm"), QStringLiteral("1")}, environment),
+                 QStringList({QStringLiteral("create error=无法显示窗口：没有设置 DISPLAY 环境变量，找不到 X 显示服务器。"),
+                              QStringLiteral("exit 3")}));
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        environment.insert(QStringLiteral("DISPLAY"), QStringLiteral(":7391"));
+        QCOMPARE(run({QStringLiteral("kelm"), QStringLiteral("1")}, environment),
+                 QStringList({QStringLiteral("create error=无法显示窗口：连接不上 X 显示服务器“:7391”。"),
+                              QStringLiteral("exit 3")}));
+
+        // This test's own application object is a QCoreApplication.
+        QCOMPARE(kelm_Class1_create(), nullptr);
+        QVERIFY2(QString::fromUtf8(kelm_last_error()).contains(QStringLiteral("不是 QApplication")), kelm_last_error());
+        try {
+            kelm::Class1().jfgl(true);
+            QFAIL("no error");
+        } catch (const kelm::Error& error) {
+            QVERIFY2(QString::fromUtf8(error.what()).contains(QStringLiteral("不是 QApplication")), error.what());
+        }
     }
 };
 

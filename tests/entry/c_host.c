@@ -14,8 +14,10 @@ void probe_windows(void);
 int main(int argc, char** argv)
 {
     kelm_Class1* object = kelm_Class1_create();
-    if (!object)
+    if (!object) {
+        printf("create error=%s\n", kelm_last_error());
         return 3;
+    }
     for (int i = 1; i < argc; ++i) {
         int result = -1;
         int rc = -1;
