@@ -9,17 +9,19 @@ namespace kelm {
 
 bool Class1::kelm(bool qzForm)
 {
-    HostApplication::require();
-    if (qzForm)
+    if (qzForm) {
+        HostApplication::require();
         ScreenRegistry::instance().form1().showScreen();
+    }
     return false;
 }
 
 bool Class1::jfgl(bool qzForm)
 {
-    HostApplication::require();
-    if (qzForm)
+    if (qzForm) {
+        HostApplication::require();
         ScreenRegistry::instance().form4().showScreen();
+    }
     return false;
 }
 
