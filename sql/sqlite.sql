@@ -1,4 +1,4 @@
--- The six tables of kelm on SQLite. kelm-admin init runs this once on a new database file.
+-- The tables of kelm on SQLite. kelm-admin init runs this once on a new database file.
 CREATE TABLE kelm (
     日期 TEXT,
     卡号 TEXT,
@@ -53,4 +53,27 @@ CREATE TABLE lpdhjr (
     数量 NUMERIC,
     积分 NUMERIC,
     操作员 TEXT
+);
+
+-- Every change of money, points, members and gifts, written in the transaction of the change itself.
+-- Rows are only ever added. 时间 is the till's local time, yyyy-mm-dd hh:mm:ss.
+CREATE TABLE kelm_audit (
+    id INTEGER PRIMARY KEY AUTOINCREMENT,
+    时间 TEXT,
+    收银机 TEXT,
+    操作员 TEXT,
+    卡号 TEXT,
+    操作 TEXT,
+    原值 TEXT,
+    新值 TEXT,
+    说明 TEXT
+);
+CREATE INDEX kelm_audit_card ON kelm_audit (rtrim(卡号));
+
+-- Wrong card passwords per card, shared by every till: 首次错误 and 锁定至 are UTC, yyyy-mm-dd hh:mm:ss.
+CREATE TABLE kelm_pin (
+    卡号 TEXT PRIMARY KEY,
+    错误次数 INTEGER,
+    首次错误 TEXT,
+    锁定至 TEXT
 );

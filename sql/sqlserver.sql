@@ -1,4 +1,4 @@
--- The six tables of kelm on SQL Server.
+-- The tables of kelm on SQL Server.
 CREATE TABLE kelm (
     日期 nvarchar(10),
     卡号 nvarchar(50),
@@ -53,4 +53,27 @@ CREATE TABLE lpdhjr (
     数量 decimal(19, 4),
     积分 decimal(19, 4),
     操作员 nvarchar(50)
+);
+
+-- Every change of money, points, members and gifts, written in the transaction of the change itself.
+-- Rows are only ever added. 时间 is the till's local time, yyyy-mm-dd hh:mm:ss.
+CREATE TABLE kelm_audit (
+    id bigint IDENTITY(1, 1) PRIMARY KEY,
+    时间 nvarchar(19),
+    收银机 nvarchar(100),
+    操作员 nvarchar(50),
+    卡号 nvarchar(50),
+    操作 nvarchar(20),
+    原值 nvarchar(2000),
+    新值 nvarchar(2000),
+    说明 nvarchar(1000)
+);
+CREATE INDEX kelm_audit_card ON kelm_audit (卡号);
+
+-- Wrong card passwords per card, shared by every till: 首次错误 and 锁定至 are UTC, yyyy-mm-dd hh:mm:ss.
+CREATE TABLE kelm_pin (
+    卡号 nvarchar(50) PRIMARY KEY,
+    错误次数 int,
+    首次错误 nvarchar(19),
+    锁定至 nvarchar(19)
 );

@@ -81,6 +81,21 @@ void Database::rollback() noexcept
     }
 }
 
+bool hasTable(Database& db, std::string_view table)
+{
+    const auto probe = [&](std::string_view name) {
+        db.query("SELECT count(*) FROM " + std::string(name) + " WHERE 1=0", {}, [](const Row&) { return false; });
+    };
+    try {
+        probe(table);
+        return true;
+    } catch (const DatabaseError&) {
+        // The member table is always there: if it cannot be read either, the line is the trouble.
+        probe("kelm");
+        return false;
+    }
+}
+
 Transaction::Transaction(Database& db)
     : m_db(db)
 {

@@ -126,6 +126,10 @@ private:
     bool m_inTransaction = false;
 };
 
+// Whether the database has this table. A failure that is not about the table (a broken line)
+// throws rather than passing for a missing table.
+bool hasTable(Database& db, std::string_view table);
+
 // Rolls the transaction it began back unless commit() was reached.
 class Transaction
 {

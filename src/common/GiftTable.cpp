@@ -9,6 +9,18 @@ void selectAll(Database& db, const RowHandler& onRow)
     db.query(SelectAll, {}, onRow);
 }
 
+std::optional<Record> selectById(Database& db, qint64 id)
+{
+    std::optional<Record> gift;
+    const SqlParam params[] = {id};
+    db.query("SELECT 名称,数量,积分 FROM lpgl WHERE id=?", params, [&](const Row& row) {
+        const auto text = [&](int column) { return row.cell(column).isNull() ? QString() : row.cell(column).toText(); };
+        gift = Record{text(0), text(1), text(2)};
+        return false;
+    });
+    return gift;
+}
+
 std::optional<qint64> selectIdByName(Database& db, const QString& name)
 {
     std::optional<qint64> id;

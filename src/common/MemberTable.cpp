@@ -97,8 +97,13 @@ void insert(Database& db, const Member& m)
     db.execute("insert into [kelm] (日期,卡号,姓名,联系地址,联系电话,密码,身份证号) values (?,?,?,?,?,?,?)", params);
 }
 
-qint64 update(Database& db, const Member& m)
+qint64 update(Database& db, const Member& m, bool withPassword)
 {
+    if (!withPassword) {
+        const SqlParam params[] = {m.name, m.address, m.phone, m.idNumber, cardKey(m.cardNumber)};
+        return writeOne(db, "update [kelm] set 姓名=?,联系地址=?,联系电话=?,身份证号=? where rtrim(卡号)=?", params,
+                        m.cardNumber);
+    }
     const SqlParam params[] = {m.name, m.address, m.phone, m.password, m.idNumber, cardKey(m.cardNumber)};
     return writeOne(db, "update [kelm] set 姓名=?,联系地址=?,联系电话=?,密码=?,身份证号=? where rtrim(卡号)=?", params,
                     m.cardNumber);

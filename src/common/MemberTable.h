@@ -59,7 +59,8 @@ void insert(Database& db, const Member& member);
 // Each writes the one member with the card number and returns 1, or 0 when no member has it (or, for
 // the conditional ones, when the value is no longer the one given). Run them in a transaction: when
 // a second member holds the number they throw DuplicateCardError, and the rollback undoes the write.
-qint64 update(Database& db, const Member& member); // name, address, phone, password, ID number
+// Name, address, phone and ID number, and the password when withPassword.
+qint64 update(Database& db, const Member& member, bool withPassword);
 qint64 remove(Database& db, const QString& cardNumber);
 // Writes the new balance only while the stored balance is still `was`, the one the caller read
 // before working out the new one: a top-up another till made in between is never overwritten.

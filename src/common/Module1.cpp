@@ -27,6 +27,8 @@ Settings Module1::loadSettings()
 {
     Settings settings = Settings::load(m_seams.configPath);
     operatorName = settings.operatorName;
+    negativeTopUpsAllowed = settings.allowsNegativeTopUps();
+    m_audit.setWho({settings.till(), settings.operatorName});
     if (!m_seams.reader && m_seams.readers) {
         // The reader library follows config.ini, but a port that is open stays with its library.
         const QString key = settings.readerLibrary.trimmed().toLower() + u'|' + settings.cardsPath();

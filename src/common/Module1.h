@@ -1,6 +1,8 @@
 #pragma once
 
+#include "common/AuditTrail.h"
 #include "common/MessageBoxService.h"
+#include "common/PinTries.h"
 #include "common/Settings.h"
 #include "common/SharedConnection.h"
 
@@ -46,15 +48,22 @@ public:
     // are not looked at, so closing never fails because of the reader.
     void closeReader();
 
+    AuditTrail& audit() { return m_audit; }
+    PinTries& pinTries() { return m_pinTries; }
+
     std::int32_t readerHandle = -1;
     QString operatorName;
     std::int16_t verifyTarget = 0;
+    // From config.ini at the last top-level load.
+    bool negativeTopUpsAllowed = true;
 
     const QString& configPath() const { return m_seams.configPath; }
 
 private:
     Seams m_seams;
     SharedConnection m_connection;
+    AuditTrail m_audit;
+    PinTries m_pinTries;
     std::unique_ptr<ReaderLibrary> m_ownReader;
     QString m_ownReaderKey;
 };

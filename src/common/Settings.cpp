@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSysInfo>
 
 namespace kelm {
 
@@ -29,6 +30,8 @@ Settings Settings::load(const QString& configPath)
     settings.readerLibrary = profile.value(QStringLiteral("config"), QStringLiteral("读卡器"));
     settings.readerName = profile.value(QStringLiteral("config"), QStringLiteral("读卡器名称"), PathBytes);
     settings.cardsFolder = profile.value(QStringLiteral("config"), QStringLiteral("卡片目录"), PathBytes);
+    settings.tillName = profile.value(QStringLiteral("config"), QStringLiteral("收银机"));
+    settings.negativeTopUps = profile.value(QStringLiteral("config"), QStringLiteral("允许负数充值"));
     settings.folder = QFileInfo(configPath).absolutePath();
     return settings;
 }
@@ -67,6 +70,20 @@ ConnectionSettings Settings::connection() const
                         .arg(driver)
                         .toStdString());
     return c;
+}
+
+QString Settings::till() const
+{
+    const QString named = tillName.trimmed();
+    return named.isEmpty() ? QSysInfo::machineHostName() : named;
+}
+
+bool Settings::allowsNegativeTopUps() const
+{
+    const QString value = negativeTopUps.trimmed().toLower();
+    if (value.isEmpty())
+        return true;
+    return value == u"是" || value == u"1" || value == u"yes" || value == u"true" || value == u"on";
 }
 
 QString Settings::cardsPath() const

@@ -31,6 +31,12 @@ struct Settings
     QString readerName;
     QString cardsFolder;
 
+    // Section "config", optional: this till's name in the audit (default: the machine's host name), and
+    // whether a top-up may be negative ("是"/"否"; a config.ini without the key allows it, as the
+    // shop's tills always did).
+    QString tillName;
+    QString negativeTopUps;
+
     // The folder config.ini was read from; relative paths in it are taken from there.
     QString folder;
 
@@ -44,6 +50,8 @@ struct Settings
     // The engine and login to open; throws kelm::Error for a driver name it does not know.
     ConnectionSettings connection() const;
     QString cardsPath() const;
+    QString till() const;
+    bool allowsNegativeTopUps() const;
 };
 
 } // namespace kelm

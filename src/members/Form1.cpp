@@ -18,6 +18,21 @@
 
 namespace kelm {
 
+namespace {
+
+const QString KeepPassword = QStringLiteral("不改请留空");
+
+// A member as the audit keeps it: never the password.
+QString describe(const MemberTable::Member& m, bool withAccount)
+{
+    QString text = QStringLiteral("姓名 %1；地址 %2；电话 %3；身份证号 %4").arg(m.name, m.address, m.phone, m.idNumber);
+    if (withAccount)
+        text += QStringLiteral("；余额 %1；积分 %2").arg(m.balance.text(), m.points.text());
+    return text;
+}
+
+} // namespace
+
 const QStringList Form1::Commands = {
     QStringLiteral("增加"), QStringLiteral("修改"), QStringLiteral("删除"),   QStringLiteral("保存"), QStringLiteral("发卡"),
     QStringLiteral("挂失"), QStringLiteral("初始化"), QStringLiteral("充值"), QStringLiteral("退出"),
@@ -208,6 +223,9 @@ void Form1::editMember()
         return;
     m_model->restoreRows();
     setRecordBoxesEnabled(true);
+    // The member's password is kept unless a new one is typed: the box starts empty and says so.
+    m_password->clear();
+    m_password->setPlaceholderText(KeepPassword);
     setButtonsEnabled({1, 2}, false);
     setButtonsEnabled({4}, true);
     m_entryMode = Editing;
@@ -219,18 +237,19 @@ void Form1::deleteMember()
         return;
     if (!module().messages().confirm(QStringLiteral("你真的确定删除选定的会员吗？")))
         return;
-    // Only a card whose balance or points are used up may go; a NULL counts as not used up.
+    // Only a member the shop owes nothing may go: balance and points both used up (a value never
+    // set counts as nothing). Anyone else's card can only be reported lost.
     const std::optional<MemberTable::Member> member = MemberTable::findByCard(module().database(), trimBlanks(m_card->text()));
     if (!member)
         throw DatabaseError("没有卡号为“" + m_card->text().toStdString() + "”的会员。");
     const auto usedUp = [](const StoredNumber& number) {
         if (number.isNull())
-            return false;
+            return true;
         if (!number.value())
             throw DatabaseError("类型不匹配：数据库中的值不是数字。");
         return *number.value() == 0;
     };
-    const bool deletable = usedUp(member->balance) || usedUp(member->points);
+    const bool deletable = usedUp(member->balance) && usedUp(member->points);
     if (deletable) {
         setButtonsEnabled({1, 2, 3}, false);
         setButtonsEnabled({4}, true);
@@ -272,7 +291,9 @@ void Form1::save()
     };
     Database& db = module().database();
     MessageBoxService& messages = module().messages();
-    // Each change is written whole or not at all; a failure leaves the change pending.
+    AuditTrail& audit = module().audit();
+    // Each change is written whole, with its audit row, or not at all; a failure leaves the change
+    // pending.
     switch (m_entryMode) {
     case Adding:
         if (!insertMember(member))
@@ -281,22 +302,34 @@ void Form1::save()
         break;
     case Editing: {
         Transaction transaction(db);
-        MemberTable::update(db, member);
+        const std::optional<MemberTable::Member> before = MemberTable::findByCard(db, member.cardNumber);
+        const bool newPassword = !member.password.isEmpty();
+        if (before && MemberTable::update(db, member, newPassword) == 1)
+            audit.record(db, {QStringLiteral("会员修改"), member.cardNumber, describe(*before, false),
+                              describe(member, false), newPassword ? QStringLiteral("密码已改") : QString()});
         transaction.commit();
         messages.inform(QStringLiteral("修改成功"));
         break;
     }
     case Deleting: {
         Transaction transaction(db);
-        MemberTable::remove(db, member.cardNumber);
+        const std::optional<MemberTable::Member> before = MemberTable::findByCard(db, member.cardNumber);
+        if (before && MemberTable::remove(db, member.cardNumber) == 1)
+            audit.record(db, {QStringLiteral("会员删除"), member.cardNumber, describe(*before, true), {}, {}});
         transaction.commit();
         messages.inform(QStringLiteral("删除成功"));
         break;
     }
     case ReportingLost: {
+        // The lost card keeps the member's own password, which the screen never shows.
         Transaction transaction(db);
-        LostCardTable::insert(db, member);
-        MemberTable::remove(db, member.cardNumber);
+        const std::optional<MemberTable::Member> before = MemberTable::findByCard(db, member.cardNumber);
+        MemberTable::Member lost = member;
+        if (before)
+            lost.password = before->password;
+        LostCardTable::insert(db, lost);
+        if (before && MemberTable::remove(db, member.cardNumber) == 1)
+            audit.record(db, {QStringLiteral("会员挂失"), member.cardNumber, describe(*before, true), {}, {}});
         transaction.commit();
         messages.inform(QStringLiteral("会员卡挂失成功，可重新补发会员卡！"));
         break;
@@ -307,6 +340,7 @@ void Form1::save()
     fillMemberList();
     m_entryMode = Nothing;
     m_selectedRow = 0;
+    m_password->setPlaceholderText(QString());
     setRecordBoxesEnabled(false);
     setButtonsEnabled({1}, true);
     setButtonsEnabled({4}, false);
@@ -330,6 +364,7 @@ bool Form1::insertMember(const MemberTable::Member& member)
         if (hasCard && MemberTable::cardNumberTaken(db, member.cardNumber))
             return refuse();
         MemberTable::insert(db, member);
+        module().audit().record(db, {QStringLiteral("会员添加"), member.cardNumber, {}, describe(member, false), {}});
         transaction.commit();
         return true;
     } catch (const DatabaseError&) {

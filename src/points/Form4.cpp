@@ -164,13 +164,15 @@ void Form4::redeem()
         return;
     MessageBoxService& messages = module().messages();
 
-    const QString pointsText = m_points->text();
+    // A redemption starts from the points the table held when they were last read or written here,
+    // never from what was typed into the box: typed points count only through 保存.
+    const QString pointsText = m_storedPoints.text();
     if (pointsText.trimmed().isEmpty()) {
-        messages.inform(QStringLiteral("积分栏是空的，不能兑换！请重新读卡。"));
+        messages.inform(QStringLiteral("这位会员的积分是空的，不能兑换！"));
         return;
     }
     if (!NumberText::parse(pointsText)) {
-        messages.inform(QStringLiteral("积分栏中的“%1”不是数字，不能兑换！").arg(pointsText));
+        messages.inform(QStringLiteral("这位会员的积分“%1”不是数字，不能兑换！").arg(pointsText));
         return;
     }
     const std::optional<std::int16_t> points = NumberText::parseInt16(pointsText);
@@ -222,6 +224,9 @@ void Form4::redeem()
             RedemptionTable::insert(db, {QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat),
                                          cardNumber, trimBlanks(m_name->text()), gift, priceText,
                                          module().operatorName});
+            module().audit().record(db, {QStringLiteral("积分兑换"), cardNumber, pointsText, newPoints,
+                                         QStringLiteral("礼品 %1，积分 %2，库存 %3→%4")
+                                             .arg(gift, priceText, NumberText::format(*stock), stockText)});
             transaction.commit();
         }))
         return;
@@ -277,6 +282,9 @@ void Form4::savePoints()
     if (!runStep(QStringLiteral("积分修改没有完成：积分没有改动，请重试。"), [&] {
             Transaction transaction(db);
             changed = MemberTable::updatePointsIfUnchanged(db, cardNumber, pointsText, m_storedPoints);
+            if (changed == 0)
+                return;
+            module().audit().record(db, {QStringLiteral("积分修改"), cardNumber, m_storedPoints.text(), pointsText, {}});
             transaction.commit();
         }))
         return;

@@ -14,6 +14,16 @@
 
 namespace kelm {
 
+namespace {
+
+// A gift as the audit keeps it.
+QString describe(const GiftTable::Record& gift)
+{
+    return QStringLiteral("名称 %1；数量 %2；积分 %3").arg(gift.name, gift.quantityText, gift.pointsText);
+}
+
+} // namespace
+
 const QStringList Form5::Commands = {
     QStringLiteral("增加"), QStringLiteral("修改"), QStringLiteral("删除"), QStringLiteral("保存"), QStringLiteral("退出"),
 };
@@ -218,6 +228,7 @@ void Form5::save()
     // A refused name or number ends the command here: the change stays pending with its boxes, for
     // the cashier to correct and save again.
     const QString repeated = QStringLiteral("名称不能重复，请重新输入");
+    // Each change is written with its audit row, or not at all.
     switch (m_entryMode) {
     case Adding:
         if (filled) {
@@ -227,7 +238,10 @@ void Form5::save()
             }
             if (!numbersValid())
                 return;
+            Transaction transaction(db);
             GiftTable::insert(db, gift);
+            module().audit().record(db, {QStringLiteral("礼品添加"), {}, {}, describe(gift), {}});
+            transaction.commit();
             messages.inform(QStringLiteral("添加成功"));
         }
         break;
@@ -239,18 +253,29 @@ void Form5::save()
         if (filled) {
             if (!numbersValid())
                 return;
-            if (GiftTable::update(db, m_selectedId, gift) == 0)
+            Transaction transaction(db);
+            const std::optional<GiftTable::Record> before = GiftTable::selectById(db, m_selectedId);
+            if (!before || GiftTable::update(db, m_selectedId, gift) == 0) {
                 messages.inform(QStringLiteral("要修改的礼品已不在礼品表中（可能已被删除），修改没有保存。"));
-            else
-                messages.inform(QStringLiteral("修改成功"));
+                break;
+            }
+            module().audit().record(db, {QStringLiteral("礼品修改"), {}, describe(*before), describe(gift), {}});
+            transaction.commit();
+            messages.inform(QStringLiteral("修改成功"));
         }
         break;
-    case Deleting:
-        if (GiftTable::remove(db, m_selectedId) == 0)
+    case Deleting: {
+        Transaction transaction(db);
+        const std::optional<GiftTable::Record> before = GiftTable::selectById(db, m_selectedId);
+        if (!before || GiftTable::remove(db, m_selectedId) == 0) {
             messages.inform(QStringLiteral("要删除的礼品已不在礼品表中（可能已被删除）。"));
-        else
-            messages.inform(QStringLiteral("删除成功"));
+            break;
+        }
+        module().audit().record(db, {QStringLiteral("礼品删除"), {}, describe(*before), {}, {}});
+        transaction.commit();
+        messages.inform(QStringLiteral("删除成功"));
         break;
+    }
     default:
         break;
     }

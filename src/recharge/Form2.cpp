@@ -158,6 +158,14 @@ void Form2::recharge()
         return;
     }
 
+    // Taking money off a card is a correction, which a shop may keep to its office.
+    if (*amount < 0 && !module().negativeTopUpsAllowed) {
+        module().messages().inform(QStringLiteral("这台收银机不允许负数充值，余额没有改动。"));
+        m_amount->setFocus();
+        m_amount->selectAll();
+        return;
+    }
+
     Database& db = module().database();
     const QString balanceText = NumberText::format(balance);
     // The balance and its record are written together or not at all. The balance is written only
@@ -171,6 +179,9 @@ void Form2::recharge()
             TopUpTable::insert(db, {QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat),
                                     *m_memberCard, trimBlanks(m_name->text()), QStringLiteral("充值"), amountText,
                                     module().operatorName});
+            module().audit().record(db, {*amount < 0 ? QStringLiteral("余额更正") : QStringLiteral("充值"), *m_memberCard,
+                                         NumberText::format(m_balance), balanceText,
+                                         QStringLiteral("金额 ") + amountText});
             transaction.commit();
             done = true;
         }))

@@ -83,7 +83,7 @@ Form3::Form3(ScreenRegistry& registry)
     m_cancel->setAutoDefault(true);
 
     connect(m_ok, &QPushButton::clicked, this, [this] { runHandler([this] { verify(); }); });
-    // Cancel only puts the dialog away: the typed password and the open reader stay.
+    // Cancel only puts the dialog away: the open reader stays (the typed password goes as it hides).
     connect(m_cancel, &QPushButton::clicked, this, [this] { hide(); });
 }
 
@@ -110,11 +110,27 @@ void Form3::verify()
     }
     // A member without a password has none to type: the empty box matches it.
     m_storedPassword = member->password;
-    // Exact: letter case and blanks are part of a password.
-    if (m_password->text() != m_storedPassword) {
-        module().messages().inform(QStringLiteral("密码错误，请重新输入！"));
+    const QString cardNumber = member->cardNumber;
+    Database& db = module().database();
+    PinTries& tries = module().pinTries();
+    // Five wrong passwords in a row lock the card for a while on every till.
+    if (const std::optional<QDateTime> until = tries.lockedUntil(db, cardNumber)) {
+        module().messages().inform(
+            QStringLiteral("密码输错次数太多，此卡已锁定到 %1，请到时再试。").arg(until->toString(QStringLiteral("HH:mm:ss"))));
         return;
     }
+    // Exact: letter case and blanks are part of a password.
+    if (m_password->text() != m_storedPassword) {
+        if (const std::optional<QDateTime> until = tries.countWrong(db, cardNumber)) {
+            module().messages().inform(QStringLiteral("密码连续输错 %1 次，此卡已锁定到 %2，请到时再试。")
+                                           .arg(PinTries::MostWrong)
+                                           .arg(until->toString(QStringLiteral("HH:mm:ss"))));
+        } else {
+            module().messages().inform(QStringLiteral("密码错误，请重新输入！"));
+        }
+        return;
+    }
+    tries.forget(db, cardNumber);
     if (module().verifyTarget == 1) {
         registry().form2().showScreen();
         unload();
@@ -125,6 +141,13 @@ void Form3::verify()
         m_cardSequences.beep();
         hide();
     }
+}
+
+void Form3::hideEvent(QHideEvent* event)
+{
+    // A password never stays typed in a dialog nobody watches.
+    m_password->clear();
+    Screen::hideEvent(event);
 }
 
 void Form3::keyPressEvent(QKeyEvent* event)

@@ -21,6 +21,7 @@ protected:
     void load() override;
     void closeSteps() override;
     void keyPressEvent(QKeyEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     void verify();

@@ -297,7 +297,7 @@ private slots:
             Till::clickRow("Form4", 1, "雨伞");
             Till::press("Form4", "积分兑换");
             till.expect(
-                { !isNumber          ? QString("积分栏中的“%1”不是数字，不能兑换！").arg(text)
+                { !isNumber          ? QString("这位会员的积分“%1”不是数字，不能兑换！").arg(text)
                         : value == 0 ? QString("积分不够或者礼品的数量为零")
                                      : QString("积分 %1 超出了可兑换的范围（-32768 到 32767），不能兑换！").arg(text) },
                 {});
@@ -339,10 +339,10 @@ private slots:
             "日期=NULL,姓名=NULL,联系地址=NULL,联系电话=NULL,密码=NULL,身份证号=NULL,余额=NULL,积分=NULL"
             " WHERE 卡号='"
                 + A + "'",
-            "雨伞", { ask, kept, "[Form3]", "[Form3]", "修改成功" });
+            "雨伞", { ask, "[Form3]", "[Form3]", "修改成功" });
         row("texts in numeric columns",
             "UPDATE kelm SET 积分='十',余额='abc" + onA + "; UPDATE lpgl SET 数量='五',积分='十'", "雨伞",
-            { ask, "此会员卡的余额不是有效的数字，无法充值！", "[Form2]", "积分栏中的“十”不是数字，不能兑换！",
+            { ask, "此会员卡的余额不是有效的数字，无法充值！", "[Form2]", "这位会员的积分“十”不是数字，不能兑换！",
                 "数量“五”不是数字，请重新输入" });
         row("beyond 16 bits", "UPDATE kelm SET 积分='32768" + onA + "; UPDATE lpgl SET 积分=40000,数量=70000", "雨伞",
             { ask, kept, "[Form2]", "积分 32768 超出了可兑换的范围（-32768 到 32767），不能兑换！", "修改成功" });

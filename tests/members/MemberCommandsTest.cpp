@@ -114,21 +114,42 @@ private slots:
         QCOMPARE(s.screen->selectedRow(), 0);
     }
 
-    void editWritesTheBoxesIncludingWhateverThePasswordBoxHolds()
+    // Every change leaves one audit row, with the till and operator, never the password itself.
+    void editKeepsThePasswordUnlessANewOneIsTypedAndEveryChangeIsAudited()
     {
         TestScreens t;
+        t.database.writeConfig(t.database.configLines() + QStringLiteral("收银机=前台1\n[dqcz]\n操作员=王五\n"));
         t.database.addMember(A, QStringLiteral("张三"), QStringLiteral("5"), QStringLiteral("9"), QStringLiteral("8866"));
         MemberScreen s(t);
         s.clickCard(A);
         s.press("修改");
         QCOMPARE(s.buttons(), QStringLiteral("增加- 修改- 删除+ 保存+ 发卡+ 挂失+ 初始化+ 充值+ 退出+"));
+        QCOMPARE(s.box("Text4")->text(), QString());
+        QCOMPARE(s.box("Text4")->placeholderText(), QStringLiteral("不改请留空"));
         s.type("Text1", QStringLiteral("张三丰"));
         s.press("保存");
         QCOMPARE(t.messages.texts(), QStringList({"修改成功"}));
-        // The password box was never filled from the list: the member now has the default.
-        QCOMPARE(t.database.scalar(QStringLiteral("SELECT 姓名||'|'||密码 FROM kelm")), QStringLiteral("张三丰|462"));
+        QCOMPARE(t.database.scalar(QStringLiteral("SELECT 姓名||'|'||密码 FROM kelm")), QStringLiteral("张三丰|8866"));
         QCOMPARE(t.database.scalar(QStringLiteral("SELECT 余额 FROM kelm")), QStringLiteral("5"));
         QCOMPARE(s.cell(0, 2), QStringLiteral("张三丰"));
+
+        s.clickCard(A);
+        s.press("修改");
+        s.type("Text4", QStringLiteral("1357"));
+        s.press("保存");
+        QCOMPARE(t.database.scalar(QStringLiteral("SELECT 密码 FROM kelm")), QStringLiteral("1357"));
+        QCOMPARE(t.database.scalar(QStringLiteral("SELECT 收银机||'|'||操作员||'|'||卡号||'|'||操作||'|'||原值||'|'||新值 "
+                                                  "FROM kelm_audit WHERE id=1")),
+                 QStringLiteral("前台1|王五|%1|会员修改|姓名 张三；地址 地址张三；电话 13800000001；身份证号 ID%1|"
+                                "姓名 张三丰；地址 地址张三；电话 13800000001；身份证号 ID%1")
+                     .arg(A));
+        QCOMPARE(t.database.scalar(QStringLiteral("SELECT 说明 FROM kelm_audit WHERE id=2")), QStringLiteral("密码已改"));
+        const QDateTime when = QDateTime::fromString(t.database.scalar(QStringLiteral("SELECT 时间 FROM kelm_audit WHERE id=2")),
+                                                     QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        QVERIFY(qAbs(when.secsTo(QDateTime::currentDateTime())) < 60);
+        QCOMPARE(t.database.scalar(QStringLiteral("SELECT count(*) FROM kelm_audit WHERE 原值 LIKE '%8866%' OR 新值 LIKE "
+                                                  "'%1357%'")),
+                 QStringLiteral("0"));
     }
 
     void rowCommandsDoNothingWithoutASelectedRow()
@@ -147,21 +168,25 @@ private slots:
         QCOMPARE(s.rows(), 1);
     }
 
-    void deleteIsAllowedOnlyWhenBalanceOrPointsAreUsedUp()
+    // The shop may owe nothing to a member it deletes: balance and points both used up.
+    void deleteIsAllowedOnlyWhenBalanceAndPointsAreUsedUp()
     {
         TestScreens t;
-        t.database.addMember(A, QStringLiteral("零余额"), QStringLiteral("0"), QStringLiteral("5"));
-        t.database.addMember(B, QStringLiteral("零积分"), QStringLiteral("10"), QStringLiteral("0"));
-        t.database.addMember(C, QStringLiteral("都有"), QStringLiteral("10"), QStringLiteral("5"));
+        t.database.addMember(A, QStringLiteral("都用完"), QStringLiteral("0"), QStringLiteral("0"));
+        t.database.addMember(B, QStringLiteral("零积分"), QStringLiteral("12.3"), QStringLiteral("0"));
+        t.database.addMember(C, QStringLiteral("零余额"), QStringLiteral("0"), QStringLiteral("5"));
         MemberScreen s(t);
 
-        s.clickCard(C);
-        s.press("删除");
-        QCOMPARE(t.messages.texts(), QStringList({"你真的确定删除选定的会员吗？", "该卡不能删除，只能挂失!"}));
+        for (const QString& card : {B, C}) {
+            t.messages.clear();
+            s.clickCard(card);
+            s.press("删除");
+            QCOMPARE(t.messages.texts(), QStringList({"你真的确定删除选定的会员吗？", "该卡不能删除，只能挂失!"}));
+            QCOMPARE(s.rows(), 3);
+            QCOMPARE(s.screen->entryMode(), Form1::Nothing);
+        }
         QCOMPARE(t.messages.messages()[0].icon, Message::Icon::None);
         QCOMPARE(t.messages.messages()[0].buttons, Message::Buttons::YesNo);
-        QCOMPARE(s.rows(), 3);
-        QCOMPARE(s.screen->entryMode(), Form1::Nothing);
 
         t.messages.clear();
         s.clickCard(A);
@@ -181,13 +206,11 @@ private slots:
         QCOMPARE(t.database.count(QStringLiteral("kelm")), 2);
         QCOMPARE(s.cards(), QStringList({B, C}));
         QCOMPARE(s.cell(0, 0), QStringLiteral("1"));
-
-        s.clickCard(B);
-        s.press("删除");
-        s.press("保存");
-        QCOMPARE(s.cards(), QStringList({C}));
+        QCOMPARE(t.database.scalar(QStringLiteral("SELECT 操作||'|'||原值 FROM kelm_audit")),
+                 QStringLiteral("会员删除|姓名 都用完；地址 地址都用完；电话 13800000001；身份证号 ID%1；余额 0；积分 0").arg(A));
     }
 
+    // The lost card keeps the member's own password, which the screen never showed.
     void reportLostCopiesTheShownValuesToGsAndRemovesTheMember()
     {
         TestScreens t;
@@ -205,7 +228,7 @@ private slots:
         QCOMPARE(t.database.scalar(QStringLiteral(
                      "SELECT 日期||'|'||卡号||'|'||姓名||'|'||联系地址||'|'||联系电话||'|'||密码||'|'||身份证号 FROM gs")),
                  QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))
-                     + QStringLiteral("|1000000000001|张三|地址张三|13800000001|462|ID1000000000001"));
+                     + QStringLiteral("|1000000000001|张三|地址张三|13800000001|8866|ID1000000000001"));
         QCOMPARE(t.database.scalar(QStringLiteral("SELECT count(*) FROM kelm WHERE 卡号='1000000000001'")), QStringLiteral("0"));
         QCOMPARE(s.cards(), QStringList({B}));
     }

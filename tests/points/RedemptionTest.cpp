@@ -179,10 +179,10 @@ private slots:
         QTest::newRow("stock negative") << "-2" << "10" << "80" << true << "" << refused << true;
         QTest::newRow("no gift picked") << "5" << "10" << "80" << false << ""
                                         << QStringLiteral("请先在礼品列表中选择要兑换的礼品！") << false;
-        QTest::newRow("points empty") << "5" << "10" << "" << true << ""
-                                      << QStringLiteral("积分栏是空的，不能兑换！请重新读卡。") << false;
+        QTest::newRow("points empty") << "5" << "10" << "<null>" << true << ""
+                                      << QStringLiteral("这位会员的积分是空的，不能兑换！") << false;
         QTest::newRow("points no number") << "5" << "10" << "八十" << true << ""
-                                          << QStringLiteral("积分栏中的“八十”不是数字，不能兑换！") << false;
+                                          << QStringLiteral("这位会员的积分“八十”不是数字，不能兑换！") << false;
         QTest::newRow("points above 16 bits")
             << "5" << "10" << "32767.5" << true << ""
             << QStringLiteral("积分 32767.5 超出了可兑换的范围（-32768 到 32767），不能兑换！") << false;
@@ -210,9 +210,12 @@ private slots:
         s.t.database.addGift(QStringLiteral("礼品"), quantity, price);
         if (quantity == QStringLiteral("<null>"))
             s.t.database.exec(QStringLiteral("UPDATE lpgl SET 数量 = NULL"));
-        QVERIFY(s.readMember(QStringLiteral("80")));
-        s.press("积分修改");
-        s.retypePoints(points);
+        QVERIFY(s.readMember(points));
+        if (points == QStringLiteral("<null>")) {
+            s.t.database.exec(QStringLiteral("UPDATE kelm SET 积分 = NULL"));
+            s.press("读卡");
+        }
+        const QString pointsShown = s.points();
         s.t.messages.clear();
         if (pick)
             s.clickGift(0);
@@ -225,11 +228,29 @@ private slots:
         QCOMPARE(s.t.messages.texts(), QStringList({message}));
         QCOMPARE(s.lastMessage().icon, bare ? Message::Icon::None : Message::Icon::Information);
         QCOMPARE(s.lastMessage().caption, bare ? QString() : AppCaption);
-        QCOMPARE(s.points(), points);
+        QCOMPARE(s.points(), pointsShown);
         QCOMPARE(s.cell(0, 3), stockShown);
         QCOMPARE(s.memberPoints(), pointsStored);
         QCOMPARE(s.stock(QStringLiteral("礼品")), quantity);
         QCOMPARE(s.records(), 0);
+    }
+
+    // Typed points count only through 保存: a redemption starts from the points the table holds, and
+    // leaves its audit row.
+    void aRedemptionStartsFromTheStoredPointsNotFromTheBox()
+    {
+        PointsScreen s;
+        s.t.database.addGift(QStringLiteral("伞"), QStringLiteral("5"), QStringLiteral("10"));
+        QVERIFY(s.readMember(QStringLiteral("980")));
+        s.press("积分修改");
+        s.retypePoints(QStringLiteral("32767"));
+        s.clickGift(0);
+        s.press("积分兑换");
+        QCOMPARE(s.lastMessage(), Redeemed);
+        QCOMPARE(s.memberPoints(), QStringLiteral("970"));
+        QCOMPARE(s.points(), QStringLiteral("970"));
+        QCOMPARE(s.t.database.scalar(QStringLiteral("SELECT 操作员||'|'||操作||'|'||原值||'|'||新值||'|'||说明 FROM kelm_audit")),
+                 QStringLiteral("收银员甲|积分兑换|980|970|礼品 伞，积分 10，库存 5→4"));
     }
 
     // Another till redeems or corrects points for the same member after this screen read the card:

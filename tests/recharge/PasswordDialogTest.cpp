@@ -40,8 +40,7 @@ private slots:
         QVERIFY(members->isEnabled());
 
         // Letter case and blanks count; an empty box is wrong too.
-        for (const QString& wrong : {QStringLiteral("ab 1"), QStringLiteral("Ab 1 "), QStringLiteral(" Ab 1"),
-                                     QStringLiteral("Ab1"), QString()}) {
+        for (const QString& wrong : {QStringLiteral("ab 1"), QStringLiteral("Ab 1 "), QStringLiteral(" Ab 1"), QString()}) {
             till.t.messages.clear();
             RechargeTill::typeAndEnter(dialog, "Text1", wrong);
             QCOMPARE(till.t.messages.texts(), QStringList({"密码错误，请重新输入！"}));
@@ -78,7 +77,7 @@ private slots:
         QCOMPARE(till.module().readerHandle, -1);
     }
 
-    void cancelOnlyHidesTheDialogAndTheCloseBoxUnloadsIt()
+    void cancelHidesTheDialogEmptiedAndTheCloseBoxUnloadsIt()
     {
         RechargeTill till;
         QWidget* dialog = till.recharge(A, QStringLiteral("100"), QStringLiteral("8866"));
@@ -92,12 +91,12 @@ private slots:
         QVERIFY(till.module().readerHandle > 0);
         QVERIFY(members->isEnabled());
 
+        // Nothing typed stays in a hidden dialog.
         till.pressRecharge();
         QCOMPARE(till.passwordDialog(), dialog);
         QLineEdit* password = TestScreens::box(dialog, QStringLiteral("Text1"));
-        QCOMPARE(password->text(), QStringLiteral("88"));
-        QCOMPARE(password->displayText(), QStringLiteral("**"));
-        TestScreens::type(password, QStringLiteral("66"));
+        QCOMPARE(password->text(), QString());
+        TestScreens::type(password, QStringLiteral("8866"));
         RechargeTill::click(dialog, "Command1");
         TestScreens::settle();
         QVERIFY(till.rechargeDialog());
@@ -118,6 +117,33 @@ private slots:
         till.pressRecharge();
         QVERIFY(till.passwordDialog());
         QCOMPARE(RechargeTill::text(till.passwordDialog(), "Text1"), QString());
+    }
+
+    // Five wrong passwords lock the card on every till for five minutes; the right one, once the lock
+    // is over, starts the count again.
+    void wrongPasswordsLockTheCardForAWhile()
+    {
+        RechargeTill till;
+        QWidget* dialog = till.recharge(A, QStringLiteral("100"), QStringLiteral("8866"));
+        QVERIFY(dialog);
+        for (int i = 1; i <= 5; ++i)
+            RechargeTill::typeAndEnter(dialog, "Text1", QStringLiteral("%1").arg(i));
+        const QString until = QDateTime::currentDateTime().addSecs(300).toString(QStringLiteral("HH:mm"));
+        QCOMPARE(till.t.messages.texts().mid(0, 4), QStringList(4, QStringLiteral("密码错误，请重新输入！")));
+        QVERIFY2(till.t.messages.texts()[4].startsWith(QStringLiteral("密码连续输错 5 次，此卡已锁定到 ") + until),
+                 qPrintable(till.t.messages.texts()[4]));
+        till.t.messages.clear();
+        RechargeTill::typeAndEnter(dialog, "Text1", QStringLiteral("8866"));
+        QVERIFY(till.t.messages.texts().value(0).startsWith(QStringLiteral("密码输错次数太多，此卡已锁定到 ")));
+        QVERIFY(!till.rechargeDialog());
+        QCOMPARE(till.t.database.scalar(QStringLiteral("SELECT 错误次数 FROM kelm_pin")), QStringLiteral("5"));
+
+        // The lock is over (as another till would find it five minutes on).
+        till.t.database.exec(QStringLiteral("UPDATE kelm_pin SET 锁定至 = '2000-01-01 00:00:00'"));
+        RechargeTill::typeAndEnter(dialog, "Text1", QStringLiteral("8866"));
+        TestScreens::settle();
+        QVERIFY(till.rechargeDialog());
+        QCOMPARE(till.t.database.count(QStringLiteral("kelm_pin")), 0);
     }
 
     void aCardThatCannotBeReadOrIsNoMembersIsReportedNotCompared()

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "common/Database.h"
+
+namespace kelm {
+
+// Table kelm_audit: one row for every change of a balance, points, a member or a gift, written in
+// the transaction of the change itself, so a change and its row reach the database together. Rows
+// are only ever added.
+namespace AuditTable {
+
+struct Entry
+{
+    QString what;       // 操作: 充值, 余额更正, 积分兑换, 积分修改, 会员添加, …
+    QString cardNumber; // empty for a gift
+    QString before;     // 原值
+    QString after;      // 新值
+    QString note;       // 说明
+};
+
+// Who made the change: the till's name and the operator config.ini names.
+struct Who
+{
+    QString till;
+    QString operatorName;
+};
+
+// Whether the database keeps the table: a database an older kelm-admin made does not.
+bool exists(Database& db);
+// Adds the row, dated now (the till's local time, to the second).
+void insert(Database& db, const Who& who, const Entry& entry);
+// The rows, newest first; only those of one card number unless it is empty.
+void selectNewestFirst(Database& db, const QString& cardNumber, const RowHandler& onRow);
+
+} // namespace AuditTable
+} // namespace kelm
