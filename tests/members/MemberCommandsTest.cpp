@@ -152,6 +152,28 @@ private slots:
                  QStringLiteral("0"));
     }
 
+    void aDatabaseWithoutTheAuditStillWorksAndTheCashierIsToldOnce()
+    {
+        TestScreens t;
+        t.database.exec(QStringLiteral("DROP TABLE kelm_audit; DROP TABLE kelm_pin"));
+        t.database.addMember(A, QStringLiteral("张三"));
+        const QString told = QStringLiteral("这个数据库没有审计表 kelm_audit：余额、积分、会员和礼品的改动不会留下记录。"
+                                            "请管理员运行 kelm-admin upgrade。");
+        {
+            MemberScreen s(t);
+            QCOMPARE(t.messages.texts(), QStringList({told}));
+            s.clickCard(A);
+            s.press("修改");
+            s.type("Text1", QStringLiteral("张三丰"));
+            s.press("保存");
+            QCOMPARE(t.messages.texts(), QStringList({told, "修改成功"}));
+        }
+        TestScreens::settle();
+        Class1().jfgl(true);
+        QCOMPARE(t.messages.texts().size(), 2);
+        QCOMPARE(t.database.scalar(QStringLiteral("SELECT 姓名 FROM kelm")), QStringLiteral("张三丰"));
+    }
+
     void rowCommandsDoNothingWithoutASelectedRow()
     {
         TestScreens t;

@@ -111,9 +111,31 @@ private slots:
         QCOMPARE(till.balanceOf(A), QStringLiteral("50"));
         QCOMPARE(till.t.database.scalar(QStringLiteral("SELECT 业务||'|'||金额 FROM qzjl WHERE 金额 < 0")),
                  QStringLiteral("充值|-1.5"));
+        // The audit tells the correction from the top-ups.
+        QCOMPARE(till.t.database.scalar(QStringLiteral("SELECT 操作||'|'||原值||'|'||新值||'|'||说明 FROM kelm_audit "
+                                                       "WHERE 新值 = '50'")),
+                 QStringLiteral("余额更正|51.5|50|金额  -1.5 "));
+        QCOMPARE(till.t.database.scalar(QStringLiteral("SELECT count(*) FROM kelm_audit WHERE 操作 = '充值'")),
+                 QStringLiteral("11"));
         QCOMPARE(till.t.messages.texts(), QStringList(12, QStringLiteral("充值成功！")));
         QCOMPARE(till.t.messages.messages()[0].caption, AppCaption);
         QCOMPARE(till.t.messages.messages()[0].icon, Message::Icon::Information);
+    }
+
+    // A shop may keep taking money off a card to its office.
+    void aNegativeTopUpOnlyWhereConfigIniAllowsIt()
+    {
+        RechargeTill till;
+        till.t.database.writeConfig(till.t.database.configLines()
+                                    + QStringLiteral("允许负数充值=否\n[dqcz]\n操作员=收银员甲\n"));
+        QWidget* dialog = till.recharge(A);
+        QVERIFY(dialog);
+        RechargeTill::typeAndEnter(dialog, "Text7", QStringLiteral("-50"));
+        QCOMPARE(till.t.messages.texts(), QStringList({"这台收银机不允许负数充值，余额没有改动。"}));
+        QCOMPARE(till.balanceOf(A), QStringLiteral("100"));
+        QCOMPARE(till.t.database.count(QStringLiteral("qzjl")), 0);
+        RechargeTill::typeAndEnter(dialog, "Text7", QStringLiteral("50"));
+        QCOMPARE(till.balanceOf(A), QStringLiteral("150"));
     }
 
     void aRefusedTopUpWritesNothing_data()

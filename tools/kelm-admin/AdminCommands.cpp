@@ -1,5 +1,6 @@
 #include "AdminCommands.h"
 
+#include "common/AuditTable.h"
 #include "common/CardKeyTable.h"
 #include "common/GiftTable.h"
 #include "common/MemberTable.h"
@@ -149,6 +150,29 @@ int upgrade(const QString& configPath, QTextStream& out, QTextStream& err)
         SchemaScript::run(*db, QString::fromUtf8(script.readAll()));
         transaction.commit();
         out << "the database is up to date\n";
+        return 0;
+    } catch (const std::exception& failure) {
+        err << QString::fromUtf8(failure.what()) << "\n";
+        return 1;
+    }
+}
+
+int audit(const QString& configPath, const QString& cardNumber, QTextStream& out, QTextStream& err)
+{
+    try {
+        auto db = openDatabase(Settings::load(configPath).connection());
+        if (!AuditTable::exists(*db)) {
+            err << "this database keeps no audit (table kelm_audit); kelm-admin upgrade adds it\n";
+            return 1;
+        }
+        out << "时间\t收银机\t操作员\t卡号\t操作\t原值\t新值\t说明\n";
+        AuditTable::selectNewestFirst(*db, cardNumber, [&](const Row& row) {
+            QStringList cells;
+            for (int i = 0; i < row.columnCount(); ++i)
+                cells << (row.cell(i).isNull() ? QString() : row.cell(i).toText());
+            out << cells.join(u'\t') << "\n";
+            return true;
+        });
         return 0;
     } catch (const std::exception& failure) {
         err << QString::fromUtf8(failure.what()) << "\n";

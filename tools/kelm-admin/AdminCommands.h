@@ -17,6 +17,9 @@ int check(const QString& configPath, QTextStream& out, QTextStream& err);
 // version's schema. Refuses while card numbers are shared (see check).
 int upgrade(const QString& configPath, QTextStream& out, QTextStream& err);
 
+// Prints the audit, newest first: every change, or those of one card number.
+int audit(const QString& configPath, const QString& cardNumber, QTextStream& out, QTextStream& err);
+
 // Adds sample members and gifts.
 int demo(const QString& configPath, QTextStream& out, QTextStream& err);
 

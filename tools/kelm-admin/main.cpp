@@ -18,6 +18,7 @@ const char Usage[] = "usage: kelm-admin [--config PATH] COMMAND\n"
                      "  demo                add sample members and gifts\n"
                      "  check               list card numbers that more than one member holds\n"
                      "  upgrade             bring a database made by an older version up to date\n"
+                     "  audit [CARD]        every change of money, points, members and gifts, newest first\n"
                      "  card new            make a blank simulated card, print its serial number\n"
                      "  card place SERIAL   lay a card on the simulated reader\n"
                      "  card remove         take the card off the reader\n"
@@ -50,6 +51,8 @@ int main(int argc, char** argv)
         return kelm::AdminCommands::check(configPath, out, err);
     if (command == u"upgrade" && args.isEmpty())
         return kelm::AdminCommands::upgrade(configPath, out, err);
+    if (command == u"audit" && args.size() <= 1)
+        return kelm::AdminCommands::audit(configPath, args.value(0), out, err);
     if (command == u"demo" && args.isEmpty())
         return kelm::AdminCommands::demo(configPath, out, err);
     if (command == u"card")
