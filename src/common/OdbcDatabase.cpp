@@ -61,10 +61,9 @@ std::string diagnostics(SQLSMALLINT type, SQLHANDLE handle)
     return text.empty() ? std::string("驱动没有给出原因") : text;
 }
 
-// Whether a handle's diagnostics say the statement ended because it waited too long: the driver's own
-// query or login timeout (HYT00, HYT01), PostgreSQL's statement or lock timeout (57014, 55P03),
-// SQL Server's lock timeout (error 1222).
-bool timedOut(SQLSMALLINT type, SQLHANDLE handle)
+// Whether any diagnostic record of a handle matches, by its SQLSTATE and the server's error number.
+template<typename Match>
+bool anyRecord(SQLSMALLINT type, SQLHANDLE handle, Match match)
 {
     for (SQLSMALLINT record = 1; handle; ++record) {
         SQLWCHAR state[6] = {};
@@ -72,27 +71,25 @@ bool timedOut(SQLSMALLINT type, SQLHANDLE handle)
         SQLSMALLINT length = 0;
         if (!SQL_SUCCEEDED(SQLGetDiagRecW(type, handle, record, state, &native, nullptr, 0, &length)))
             break;
-        const QString code = QString::fromUtf16(reinterpret_cast<const char16_t*>(state), 5);
-        if (code == u"HYT00" || code == u"HYT01" || code == u"57014" || code == u"55P03" || native == 1222)
+        if (match(QString::fromUtf16(reinterpret_cast<const char16_t*>(state), 5), native))
             return true;
     }
     return false;
 }
 
-// Whether a handle's diagnostics say the line to the server is broken (class 08: connection
-// exception, 08S01 communication link failure among them).
+// The statement ended because it waited too long: the driver's own query or login timeout (HYT00,
+// HYT01), PostgreSQL's statement or lock timeout (57014, 55P03), SQL Server's lock timeout (1222).
+bool timedOut(SQLSMALLINT type, SQLHANDLE handle)
+{
+    return anyRecord(type, handle, [](const QString& state, SQLINTEGER native) {
+        return state == u"HYT00" || state == u"HYT01" || state == u"57014" || state == u"55P03" || native == 1222;
+    });
+}
+
+// The line to the server is broken (class 08, connection exception: 08S01 among them).
 bool lineLost(SQLSMALLINT type, SQLHANDLE handle)
 {
-    for (SQLSMALLINT record = 1; handle; ++record) {
-        SQLWCHAR state[6] = {};
-        SQLINTEGER native = 0;
-        SQLSMALLINT length = 0;
-        if (!SQL_SUCCEEDED(SQLGetDiagRecW(type, handle, record, state, &native, nullptr, 0, &length)))
-            break;
-        if (state[0] == u'0' && state[1] == u'8')
-            return true;
-    }
-    return false;
+    return anyRecord(type, handle, [](const QString& state, SQLINTEGER) { return state.startsWith(u"08"); });
 }
 
 // Only a value that would end the attribute early goes in braces (with "}" doubled): some drivers
