@@ -49,6 +49,9 @@ const Key keys[] = {
     { u"config", u"读卡器名称", PathBytes, &Settings::readerName },
     { u"config", u"卡片目录", PathBytes, &Settings::cardsFolder },
     { u"config", u"ODBC驱动", PathBytes, &Settings::odbcDriver },
+    { u"config", u"连接超时", LoginBytes, &Settings::connectTimeout },
+    { u"config", u"执行超时", LoginBytes, &Settings::statementTimeout },
+    { u"config", u"TDS版本", LoginBytes, &Settings::tdsVersion },
 };
 
 const QChar Replacement(0xFFFD);
@@ -196,9 +199,11 @@ void checkSettings(const QByteArray& content, const Values& values)
         if (settings.driver.trimmed().isEmpty())
             EXPECT((c.engine == kelm::Engine::Sqlite) == c.server.isEmpty(), login, c.server);
     } catch (const kelm::Error& error) {
-        // Only a driver name the library does not know is refused, and it says so.
-        EXPECT(!settings.driver.trimmed().isEmpty() && std::string_view(error.what()).size() > 0, keys[5],
-            QString::fromUtf8(error.what()));
+        // Only a driver name the library does not know, a waiting time or a protocol version is refused,
+        // and it says so.
+        const bool named = !settings.driver.trimmed().isEmpty() || !settings.connectTimeout.trimmed().isEmpty()
+            || !settings.statementTimeout.trimmed().isEmpty() || !settings.tdsVersion.trimmed().isEmpty();
+        EXPECT(named && std::string_view(error.what()).size() > 0, keys[5], QString::fromUtf8(error.what()));
     }
     EXPECT(QDir::isAbsolutePath(settings.cardsPath()), keys[8], settings.cardsPath());
 }

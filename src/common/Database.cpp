@@ -53,6 +53,12 @@ SqlParam Cell::toParam() const
     return std::monostate();
 }
 
+NoAnswerError::NoAnswerError(const QString& server, int seconds, std::string_view sql)
+    : DatabaseError("数据库服务器 " + server.toStdString() + " 在 " + std::to_string(seconds) + " 秒内没有回应（执行“"
+                    + std::string(sql) + "”），本次操作没有完成。")
+{
+}
+
 void Database::begin()
 {
     if (m_inTransaction)

@@ -87,6 +87,19 @@ struct ConnectionSettings
     QString database; // catalogue name, or for SQLite the database file
     QString baseFolder; // a relative SQLite file is taken from here
     QString odbcDriver; // the ODBC driver's name in odbcinst.ini; empty: the engine's usual one
+    // How long a cashier waits, in whole seconds: for the server to take the connection, and for
+    // it to answer a statement (for SQLite: for another till to let go of the file).
+    int connectTimeout = 10;
+    int statementTimeout = 10;
+    QString tdsVersion; // FreeTDS's protocol version for SQL Server; empty: 7.1
+};
+
+// A command that ended because the server did not answer in time. The connection it was on may
+// have been given up; what the command had sent is rolled back with it.
+class NoAnswerError : public DatabaseError
+{
+public:
+    NoAnswerError(const QString& server, int seconds, std::string_view sql);
 };
 
 // The thin database interface every screen talks through. One implementation per engine.

@@ -2,6 +2,8 @@
 
 #include "common/Database.h"
 
+#include <memory>
+
 namespace kelm {
 
 // A server through an ODBC driver manager (unixODBC): SQL Server with FreeTDS, or PostgreSQL with
@@ -10,7 +12,7 @@ namespace kelm {
 class OdbcDatabase : public Database
 {
 public:
-    OdbcDatabase() = default;
+    OdbcDatabase();
     ~OdbcDatabase() override;
     OdbcDatabase(const OdbcDatabase&) = delete;
     OdbcDatabase& operator=(const OdbcDatabase&) = delete;
@@ -32,11 +34,23 @@ protected:
 
 private:
     class Statement;
+    class Watchdog;
     void endTransaction(short completion);
+    // Throws the failure a handle's diagnostics describe, in the cashier's words when the server did
+    // not answer in time.
+    [[noreturn]] void fail(short type, void* handle, const std::string& what, std::string_view sql) const;
+    // Runs a step of a command; a server that did not answer in time ends it with NoAnswerError,
+    // and a connection the watchdog had to cut is closed for the next command to open anew.
+    template<typename Step>
+    auto guarded(Step step) -> decltype(step());
 
     void* m_environment = nullptr;
     void* m_connection = nullptr;
     Engine m_engine = Engine::SqlServer;
+    QString m_server; // as messages name it
+    int m_statementTimeout = 10;
+    std::unique_ptr<Watchdog> m_watchdog;
+    mutable bool m_lineLost = false; // a failure's diagnostics said the line is broken
 };
 
 } // namespace kelm

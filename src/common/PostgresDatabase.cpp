@@ -6,6 +6,10 @@
 
 #include <libpq-fe.h>
 
+#include <poll.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <memory>
 #include <string>
@@ -23,6 +27,18 @@ constexpr Oid OidOid = 26;
 constexpr Oid Float4Oid = 700;
 constexpr Oid Float8Oid = 701;
 constexpr Oid NumericOid = 1700;
+
+// The server's own error codes for a statement it ended because it waited too long: the statement
+// timeout (query_canceled) and the lock timeout (lock_not_available).
+constexpr std::string_view StatementTimedOut = "57014";
+constexpr std::string_view LockTimedOut = "55P03";
+
+// The server's own timeouts end a statement half a second before the till would give the server
+// up, so that a server that is only waiting answers with an error and the connection stays.
+int serverTimeoutMs(int seconds)
+{
+    return seconds * 1000 - 500;
+}
 
 struct ResultDeleter
 {
@@ -116,19 +132,36 @@ void PostgresDatabase::open(const ConnectionSettings& settings)
     add("user", user);
     add("password", password);
     add("dbname", database);
-    keys.insert(keys.end(), {"client_encoding", "connect_timeout", "application_name"});
-    values.insert(values.end(), {"UTF8", "10", "kelm"});
+    // A server that takes the connection but never answers is given up after the connect timeout
+    // (libpq waits at least 2 seconds). Keepalives and the user timeout find a line that broke
+    // while the till was idle, before the next command meets it. The lock timeout makes a
+    // statement that waits for another session's lock end with an error from the server itself.
+    const int idle = settings.statementTimeout;
+    const QByteArray numbers[] = {
+        QByteArray::number(settings.connectTimeout),
+        QByteArray::number(idle),
+        QByteArray::number(std::max(1, idle / 3)),
+        QByteArray::number(idle * 1000),
+        "-c lock_timeout=" + QByteArray::number(serverTimeoutMs(settings.statementTimeout)),
+    };
+    keys.insert(keys.end(), {"client_encoding", "application_name", "connect_timeout", "keepalives", "keepalives_idle",
+                             "keepalives_interval", "keepalives_count", "tcp_user_timeout", "options"});
+    values.insert(values.end(), {"UTF8", "kelm", numbers[0].constData(), "1", numbers[1].constData(),
+                                 numbers[2].constData(), "3", numbers[3].constData(), numbers[4].constData()});
     keys.push_back(nullptr);
     values.push_back(nullptr);
 
     PGconn* connection = PQconnectdbParams(keys.data(), values.data(), 0);
-    if (PQstatus(connection) != CONNECTION_OK) {
+    if (PQstatus(connection) != CONNECTION_OK || PQsetnonblocking(connection, 1) != 0) {
         const std::string message = connection ? trimmedMessage(PQerrorMessage(connection)) : "内存不足";
         PQfinish(connection);
         throw DatabaseError("无法打开数据库“" + settings.database.toStdString() + "”（PostgreSQL 服务器 "
                             + address.display().toStdString() + "）：" + message);
     }
+    // Statements are sent without blocking, and every wait for the server is bounded.
     m_connection = connection;
+    m_server = address.display();
+    m_statementTimeout = settings.statementTimeout;
 }
 
 bool PostgresDatabase::isOpen() const
@@ -151,10 +184,76 @@ void PostgresDatabase::fail(const std::string& what, std::string_view sql) const
                         + (m_connection ? trimmedMessage(PQerrorMessage(m_connection)) : "数据库未打开"));
 }
 
-void PostgresDatabase::send(std::string_view sql, std::span<const SqlParam> params, bool rowByRow)
+void PostgresDatabase::throwResultError(const std::string& what, std::string_view sql, const std::string& message,
+                                        const std::string& state) const
+{
+    if (state == StatementTimedOut || state == LockTimedOut)
+        throw NoAnswerError(m_server, m_statementTimeout, sql);
+    throw DatabaseError(what + "“" + std::string(sql) + "”：" + message);
+}
+
+bool PostgresDatabase::waitForSocket(bool writing, Clock::time_point deadline) const
+{
+    pollfd socket{PQsocket(m_connection), static_cast<short>(writing ? POLLIN | POLLOUT : POLLIN), 0};
+    for (;;) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0)
+            return false;
+        const int ready = poll(&socket, 1, static_cast<int>(std::min<std::int64_t>(left, 60000)));
+        if (ready > 0)
+            return true;
+        if (ready < 0 && errno != EINTR)
+            return true; // the socket itself failed: libpq reads the reason
+    }
+}
+
+void PostgresDatabase::giveUp(std::string_view sql)
+{
+    // A server that stopped answering would not answer a cancel request either: the connection is
+    // closed without waiting, the server rolls back what it had of the command once it notices,
+    // and the next command opens a new line.
+    close();
+    throw NoAnswerError(m_server, m_statementTimeout, sql);
+}
+
+PGresult* PostgresDatabase::nextResult(std::string_view sql)
+{
+    const auto deadline = [this] { return Clock::now() + std::chrono::seconds(m_statementTimeout); };
+    Clock::time_point until = deadline();
+    // What is left of the statement goes out first; the server may answer while it is being sent.
+    for (int unsent; (unsent = PQflush(m_connection)) != 0;) {
+        if (unsent < 0)
+            return PQgetResult(m_connection);
+        if (!waitForSocket(true, until))
+            giveUp(sql);
+        if (!PQconsumeInput(m_connection))
+            return PQgetResult(m_connection);
+    }
+    while (PQisBusy(m_connection)) {
+        if (!waitForSocket(false, until))
+            giveUp(sql);
+        // A broken line leaves its error for PQgetResult to report.
+        if (!PQconsumeInput(m_connection))
+            break;
+        until = deadline();
+    }
+    return PQgetResult(m_connection);
+}
+
+void PostgresDatabase::send(std::string_view sql, std::span<const SqlParam> params, Send how)
 {
     if (!m_connection)
         throw DatabaseError("数据库连接已关闭，无法执行：" + std::string(sql));
+    if (how == Send::Begin) {
+        // The statements of a command have the statement timeout on the server too, set with the
+        // BEGIN in one message (the simple query protocol). Queries outside a transaction (a list of
+        // a million members) run as long as their rows keep coming.
+        const std::string begin =
+            "BEGIN; SET LOCAL statement_timeout = " + std::to_string(serverTimeoutMs(m_statementTimeout));
+        if (!PQsendQuery(m_connection, begin.c_str()))
+            fail("无法执行", sql);
+        return;
+    }
     const std::string text = StatementText::translate(sql, Engine::PostgreSql, StatementText::Placeholders::Numbered);
     std::vector<QByteArray> storage;
     storage.reserve(params.size());
@@ -183,19 +282,20 @@ void PostgresDatabase::send(std::string_view sql, std::span<const SqlParam> para
                            nullptr, nullptr, 0)) {
         fail("无法执行", sql);
     }
-    if (rowByRow)
+    if (how == Send::RowByRow)
         PQsetSingleRowMode(m_connection);
 }
 
 void PostgresDatabase::query(std::string_view sql, std::span<const SqlParam> params, const RowHandler& onRow)
 {
-    send(sql, params, true);
+    send(sql, params, Send::RowByRow);
     PostgresRow row;
     bool reading = true;
     std::string error;
+    std::string state;
     // Every result is collected, even after the handler stops, so the connection is ready for the next
     // statement; the rows after a stop are dropped unread.
-    while (PGresult* raw = PQgetResult(m_connection)) {
+    while (PGresult* raw = nextResult(sql)) {
         const Result result(raw);
         switch (PQresultStatus(raw)) {
         case PGRES_SINGLE_TUPLE:
@@ -208,13 +308,16 @@ void PostgresDatabase::query(std::string_view sql, std::span<const SqlParam> par
         case PGRES_COMMAND_OK:
             break;
         default:
-            if (error.empty())
+            if (error.empty()) {
                 error = trimmedMessage(PQresultErrorMessage(raw));
+                const char* code = PQresultErrorField(raw, PG_DIAG_SQLSTATE);
+                state = code ? code : "";
+            }
             break;
         }
     }
     if (!error.empty())
-        throw DatabaseError("查询失败“" + std::string(sql) + "”：" + error);
+        throwResultError("查询失败", sql, error, state);
 }
 
 qint64 PostgresDatabase::execute(std::string_view sql, std::span<const SqlParam> params)
@@ -224,12 +327,13 @@ qint64 PostgresDatabase::execute(std::string_view sql, std::span<const SqlParam>
     return changed;
 }
 
-std::string PostgresDatabase::run(std::string_view sql, std::span<const SqlParam> params, qint64* changed)
+std::string PostgresDatabase::run(std::string_view sql, std::span<const SqlParam> params, qint64* changed, Send how)
 {
-    send(sql, params, false);
+    send(sql, params, how);
     std::string tag;
     std::string error;
-    while (PGresult* raw = PQgetResult(m_connection)) {
+    std::string state;
+    while (PGresult* raw = nextResult(sql)) {
         const Result result(raw);
         const ExecStatusType status = PQresultStatus(raw);
         if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) {
@@ -239,16 +343,18 @@ std::string PostgresDatabase::run(std::string_view sql, std::span<const SqlParam
             tag = PQcmdStatus(raw);
         } else if (error.empty()) {
             error = trimmedMessage(PQresultErrorMessage(raw));
+            const char* code = PQresultErrorField(raw, PG_DIAG_SQLSTATE);
+            state = code ? code : "";
         }
     }
     if (!error.empty())
-        throw DatabaseError("执行失败“" + std::string(sql) + "”：" + error);
+        throwResultError("执行失败", sql, error, state);
     return tag;
 }
 
 void PostgresDatabase::beginTransaction()
 {
-    run("BEGIN", {}, nullptr);
+    run("BEGIN", {}, nullptr, Send::Begin);
 }
 
 void PostgresDatabase::commitTransaction()

@@ -2,7 +2,10 @@
 
 #include "common/Database.h"
 
+#include <chrono>
+
 typedef struct pg_conn PGconn;
+typedef struct pg_result PGresult;
 
 namespace kelm {
 
@@ -29,12 +32,28 @@ protected:
     void rollbackTransaction() override;
 
 private:
+    using Clock = std::chrono::steady_clock;
+    // Begin: "BEGIN" with the statement timeout for the transaction's statements.
+    enum class Send : std::uint8_t { Whole, RowByRow, Begin };
     // Runs a statement and returns the server's command tag ("UPDATE 1", "COMMIT").
-    std::string run(std::string_view sql, std::span<const SqlParam> params, qint64* changed);
-    void send(std::string_view sql, std::span<const SqlParam> params, bool rowByRow);
+    std::string run(std::string_view sql, std::span<const SqlParam> params, qint64* changed,
+                    Send how = Send::Whole);
+    void send(std::string_view sql, std::span<const SqlParam> params, Send how);
+    // The next result of the statement in flight, or null after the last. Every answer from the
+    // server (a row, a result) restarts the wait; a server silent for the statement timeout is
+    // given up.
+    PGresult* nextResult(std::string_view sql);
+    // Waits for the socket to become readable (or writable) until the deadline; false when it passed.
+    bool waitForSocket(bool writing, Clock::time_point deadline) const;
+    [[noreturn]] void giveUp(std::string_view sql);
     [[noreturn]] void fail(const std::string& what, std::string_view sql) const;
+    // Throws the error a failed result carries, in the cashier's words when it is a timeout.
+    [[noreturn]] void throwResultError(const std::string& what, std::string_view sql, const std::string& message,
+                                       const std::string& state) const;
 
     PGconn* m_connection = nullptr;
+    QString m_server; // as messages name it
+    int m_statementTimeout = 10;
 };
 
 } // namespace kelm

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSysInfo>
 
 namespace kelm {
@@ -13,6 +14,22 @@ namespace {
 
 // Paths are longer than the 29 bytes the login values keep.
 constexpr int PathBytes = 259;
+
+// A waiting time in whole seconds; empty keeps the default. Ten minutes is the most a till could
+// sensibly wait, and no wait at all is not offered: a till would then hang with its server.
+int seconds(const QString& key, const QString& value, int fallback)
+{
+    const QString text = value.trimmed();
+    if (text.isEmpty())
+        return fallback;
+    bool ok = false;
+    const int number = text.toInt(&ok);
+    if (!ok || number < 1 || number > 600)
+        throw Error(QStringLiteral("config.ini 中的“%1”值“%2”无法识别，应为 1 到 600 之间的整秒数。")
+                        .arg(key, value)
+                        .toStdString());
+    return number;
+}
 
 } // namespace
 
@@ -32,6 +49,9 @@ Settings Settings::load(const QString& configPath)
     settings.cardsFolder = profile.value(QStringLiteral("config"), QStringLiteral("卡片目录"), PathBytes);
     settings.tillName = profile.value(QStringLiteral("config"), QStringLiteral("收银机"));
     settings.negativeTopUps = profile.value(QStringLiteral("config"), QStringLiteral("允许负数充值"));
+    settings.connectTimeout = profile.value(QStringLiteral("config"), QStringLiteral("连接超时"));
+    settings.statementTimeout = profile.value(QStringLiteral("config"), QStringLiteral("执行超时"));
+    settings.tdsVersion = profile.value(QStringLiteral("config"), QStringLiteral("TDS版本"));
     settings.folder = QFileInfo(configPath).absolutePath();
     return settings;
 }
@@ -52,6 +72,16 @@ ConnectionSettings Settings::connection() const
     c.database = trimBlanks(database);
     c.baseFolder = folder;
     c.odbcDriver = odbcDriver.trimmed();
+    c.connectTimeout = seconds(QStringLiteral("连接超时"), connectTimeout, c.connectTimeout);
+    c.statementTimeout = seconds(QStringLiteral("执行超时"), statementTimeout, c.statementTimeout);
+    c.tdsVersion = tdsVersion.trimmed();
+    // A version number only: "auto" would let FreeTDS probe for one, and its probe waits for a
+    // silent server past the connect timeout.
+    static const QRegularExpression version(QStringLiteral("^[0-9]\\.[0-9]$"));
+    if (!c.tdsVersion.isEmpty() && !version.match(c.tdsVersion).hasMatch())
+        throw Error(QStringLiteral("config.ini 中的“TDS版本”值“%1”无法识别，应为 7.1、7.2、7.3 或 7.4 这样的版本号。")
+                        .arg(tdsVersion)
+                        .toStdString());
 
     const QString name = driver.trimmed().toLower();
     if (name.isEmpty())

@@ -30,6 +30,12 @@ struct Settings
     QString readerLibrary;
     QString readerName;
     QString cardsFolder;
+    // Section "config", optional: whole seconds the till waits for the server to take the
+    // connection (连接超时) and to answer a statement (执行超时), both 10 when empty; FreeTDS's
+    // protocol version for sqlserver (TDS版本, default 7.1).
+    QString connectTimeout;
+    QString statementTimeout;
+    QString tdsVersion;
 
     // Section "config", optional: this till's name in the audit (default: the machine's host name), and
     // whether a top-up may be negative ("是"/"否"; a config.ini without the key allows it, as the
@@ -47,7 +53,8 @@ struct Settings
     // provider=sqloledb;server=…;user id=…;password=…;database=…
     QString connectionString() const;
 
-    // The engine and login to open; throws kelm::Error for a driver name it does not know.
+    // The engine and login to open; throws kelm::Error for a driver name it does not know and for a
+    // waiting time that is no whole number of seconds from 1 to 600.
     ConnectionSettings connection() const;
     QString cardsPath() const;
     QString till() const;

@@ -11,7 +11,9 @@ namespace {
 bool sameSettings(const ConnectionSettings& a, const ConnectionSettings& b)
 {
     return a.engine == b.engine && a.server == b.server && a.user == b.user && a.password == b.password
-        && a.database == b.database && a.baseFolder == b.baseFolder && a.odbcDriver == b.odbcDriver;
+        && a.database == b.database && a.baseFolder == b.baseFolder && a.odbcDriver == b.odbcDriver
+        && a.connectTimeout == b.connectTimeout && a.statementTimeout == b.statementTimeout
+        && a.tdsVersion == b.tdsVersion;
 }
 
 } // namespace

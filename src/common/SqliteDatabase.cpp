@@ -94,8 +94,9 @@ void SqliteDatabase::open(const ConnectionSettings& settings)
         sqlite3_close(db);
         throw DatabaseError("无法打开数据库文件“" + m_path.toStdString() + "”：" + message);
     }
-    // Tills sharing one file wait for each other instead of failing at once.
-    sqlite3_busy_timeout(db, 5000);
+    // Tills sharing one file wait for each other instead of failing at once, as long as a server
+    // would be waited for.
+    sqlite3_busy_timeout(db, settings.statementTimeout * 1000);
     // A file that is not a database is found out here rather than at the first screen command.
     char* error = nullptr;
     if (sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, &error) != SQLITE_OK) {

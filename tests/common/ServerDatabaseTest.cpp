@@ -1,7 +1,7 @@
 // The database backends as every engine must behave under the screens: statements in the tills' own
 // form, values bound exactly, numbers typed, rows counted, and failures that say which database.
 // The engine is the one the suite runs on (KELM_TEST_ENGINE); the cases that need no server also
-// check the server backends' failures on a port where nothing listens.
+// check the server backends' failures on a port where nothing listens or nothing answers.
 #include "TestDatabase.h"
 
 #include "common/DecimalCell.h"
@@ -14,8 +14,13 @@
 #include "common/SharedConnection.h"
 #include "common/StatementText.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTest>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace kelm;
 
@@ -76,31 +81,63 @@ private slots:
         QFile file(dir.filePath(QStringLiteral("config.ini")));
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("[config]\n服务器= db1,5433 \n用户名=kelm\n密码=p;w}d\n数据库名称=shop\n驱动=odbc-postgresql\n"
-                   "ODBC驱动=PostgreSQL ANSI\n");
+                   "ODBC驱动=PostgreSQL ANSI\n连接超时=3\n执行超时= 6 \nTDS版本=7.4\n");
         file.close();
         const ConnectionSettings c = Settings::load(file.fileName()).connection();
         QCOMPARE(c.engine, Engine::PostgreSqlOdbc);
         QCOMPARE(c.odbcDriver, QStringLiteral("PostgreSQL ANSI"));
+        QCOMPARE(c.connectTimeout, 3);
         QCOMPARE(OdbcDatabase::connectionString(c),
-                 QStringLiteral("Driver=PostgreSQL ANSI;Server=db1;Port=5433;Database=shop;UID=kelm;PWD={p;w}}d};"));
+                 QStringLiteral("Driver=PostgreSQL ANSI;Server=db1;Port=5433;Database=shop;UID=kelm;PWD={p;w}}d};"
+                                "KeepaliveTime=6;KeepaliveInterval=2;pqopt={keepalives_count=3 tcp_user_timeout=6000 "
+                                "options='-c lock_timeout=5500'};"));
         ConnectionSettings sqlServer = c;
         sqlServer.engine = Engine::SqlServer;
         sqlServer.odbcDriver.clear();
         QVERIFY(OdbcDatabase::connectionString(sqlServer).startsWith(QStringLiteral("Driver=FreeTDS;")));
+        QVERIFY(OdbcDatabase::connectionString(sqlServer).endsWith(QStringLiteral(";TDS_Version=7.4;")));
+        sqlServer.tdsVersion.clear();
+        QVERIFY(OdbcDatabase::connectionString(sqlServer).endsWith(QStringLiteral(";TDS_Version=7.1;")));
+
+        // A waiting time that is no whole number of seconds, or a version FreeTDS would probe for, is refused.
+        for (const char* line : {"执行超时=0", "连接超时=2.5", "TDS版本=auto"}) {
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(QByteArray("[config]\n") + line + '\n');
+            file.close();
+            QVERIFY_THROWS_EXCEPTION(Error, Settings::load(file.fileName()).connection());
+        }
     }
 
+    // Nothing listens on port 1; the other port's listener takes connections and never answers (the
+    // kernel completes the handshake for a socket nobody reads). Each engine gives up within about
+    // its connect timeout (libpq waits at least 2 seconds) and names the server.
     void anUnreachableServerIsNamedInTheFailure()
     {
+        const int silent = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address = {};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof address;
+        QVERIFY(::bind(silent, reinterpret_cast<sockaddr*>(&address), size) == 0 && ::listen(silent, 8) == 0
+                && ::getsockname(silent, reinterpret_cast<sockaddr*>(&address), &size) == 0);
         ConnectionSettings settings;
-        settings.server = QStringLiteral("127.0.0.1,1");
         settings.user = QStringLiteral("kelm");
         settings.database = QStringLiteral("shop");
-        for (const Engine engine : {Engine::PostgreSql, Engine::PostgreSqlOdbc, Engine::SqlServer}) {
-            settings.engine = engine;
-            const QString failure = failureOf(engine, settings);
-            QVERIFY2(failure.startsWith(QStringLiteral("无法打开数据库“shop”")) && failure.contains(u"127.0.0.1:1"),
-                     qPrintable(failure));
+        settings.connectTimeout = 1;
+        const QString silentServer = QStringLiteral("127.0.0.1:%1").arg(ntohs(address.sin_port));
+        for (const QString& server : {QStringLiteral("127.0.0.1:1"), silentServer}) {
+            settings.server = server;
+            for (const Engine engine : {Engine::PostgreSql, Engine::PostgreSqlOdbc, Engine::SqlServer}) {
+                settings.engine = engine;
+                QElapsedTimer clock;
+                clock.start();
+                const QString failure = failureOf(engine, settings);
+                QVERIFY2(failure.startsWith(QStringLiteral("无法打开数据库“shop”")) && failure.contains(server),
+                         qPrintable(failure));
+                QVERIFY2(clock.elapsed() < 5000, qPrintable(failure));
+            }
         }
+        ::close(silent);
     }
 
     void aDatabaseThatDoesNotExistIsNamedInTheFailure()

@@ -1,10 +1,12 @@
-// What only the embedded database does: a file that is no database, and a NULL asked for as text.
+// What only the embedded database does: a file that is no database, a NULL asked for as text, and a
+// till waiting for another that holds the file.
 // How every engine stores and returns values is in ServerDatabaseTest, which runs on SQLite too.
 #include "TestDatabase.h"
 
 #include "common/GiftTable.h"
 #include "common/MemberTable.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTest>
 
@@ -27,6 +29,26 @@ private slots:
         SqliteDatabase db;
         QVERIFY_THROWS_EXCEPTION(DatabaseError, db.open(settings));
         QVERIFY(!db.isOpen());
+    }
+
+    // A till waits for another that is writing the shared file as long as config.ini's statement
+    // timeout, then gives up rather than freezing.
+    void aTillWaitsForTheFileAsLongAsTheStatementTimeout()
+    {
+        QTemporaryDir dir;
+        ConnectionSettings settings;
+        settings.database = dir.filePath(QStringLiteral("shared.db"));
+        QFile(settings.database).open(QIODevice::WriteOnly);
+        settings.statementTimeout = 1;
+        SqliteDatabase writing;
+        SqliteDatabase waiting;
+        writing.open(settings);
+        waiting.open(settings);
+        writing.begin();
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY_THROWS_EXCEPTION(DatabaseError, waiting.begin());
+        QVERIFY2(clock.elapsed() >= 900 && clock.elapsed() < 4000, qPrintable(QString::number(clock.elapsed())));
     }
 
     void nullCannotBecomeTextAndAMissingTableFails()

@@ -5,10 +5,15 @@
 // and where nothing was written, the same gesture succeeds once the line is back.
 #include "../recharge/RechargeTill.h"
 
+#include "common/ServerAddress.h"
+#include "common/SharedConnection.h"
 #include "members/Form1.h"
 #include "points/Form5.h"
 
+#include <QElapsedTimer>
 #include <QTableView>
+
+#include <csignal>
 
 using namespace kelm;
 
@@ -207,6 +212,35 @@ Command giftSave(const char* mode)
     return c;
 }
 
+// The server process that serves this connection.
+qint64 serverProcess(Database& db)
+{
+    qint64 process = 0;
+    db.query("SELECT pg_backend_pid()", {}, [&](const Row& row) {
+        process = row.cell(0).integer;
+        return false;
+    });
+    return process;
+}
+
+// A server process stopped until resumed, at the latest when this goes.
+struct StoppedProcess
+{
+    qint64 process = 0;
+    void stop(qint64 stopped)
+    {
+        process = stopped;
+        ::kill(static_cast<pid_t>(process), SIGSTOP);
+    }
+    void resume()
+    {
+        if (process)
+            ::kill(static_cast<pid_t>(process), SIGCONT);
+        process = 0;
+    }
+    ~StoppedProcess() { resume(); }
+};
+
 QStringList starts(const QStringList& texts, const QStringList& prefixes)
 {
     QStringList result;
@@ -355,6 +389,84 @@ private slots:
         }
     }
 
+    // The server does not answer a command: another session holds the member table locked, or the
+    // till's own server process is stopped. The command ends after the statement timeout with nothing
+    // written, the screen keeps the pending change, and the same gesture succeeds once the server
+    // answers again (after a stop, on a new connection).
+    void aServerThatDoesNotAnswerEndsTheCommandInTime_data()
+    {
+        QTest::addColumn<Command>("command");
+        QTest::addColumn<bool>("stopped"); // the server process stopped, else the table locked
+        QTest::addColumn<QString>("said"); // the message's start; the member screen's commands end silently
+        for (const bool stopped : {false, true}) {
+            const QByteArray how = stopped ? "stopped server: " : "locked table: ";
+            QTest::newRow(how + "recharge") << recharge() << stopped
+                                            << QStringLiteral("充值没有完成：余额和充值记录都没有改动，请重试。\n");
+            QTest::newRow(how + "member add") << memberSave("add") << stopped << QString();
+        }
+    }
+
+    void aServerThatDoesNotAnswerEndsTheCommandInTime()
+    {
+        if (TestDatabase::engine() == Engine::Sqlite)
+            QSKIP("a database file has no server that could stop answering");
+        QFETCH(Command, command);
+        QFETCH(bool, stopped);
+        QFETCH(QString, said);
+        TestDatabase::Contents before;
+        TestDatabase::Contents finished;
+        {
+            Till till;
+            command.prepare(till);
+            before = till.contents();
+            command.act(till);
+            finished = till.contents();
+        }
+        TestScreens::settle();
+
+        Till till;
+        till.t.database.writeConfig(till.t.database.configLines()
+                                    + QStringLiteral("连接超时=2\n执行超时=1\n[dqcz]\n操作员=收银员甲\n"));
+        command.prepare(till);
+        till.t.messages.clear();
+        const qint64 session = serverProcess(till.module().database());
+        std::unique_ptr<Database> other;
+        StoppedProcess stop;
+        if (stopped) {
+            stop.stop(session);
+        } else {
+            other = SharedConnection::createDatabase(TestDatabase::engine());
+            other->open(till.t.database.connection());
+            other->begin();
+            other->execute("LOCK TABLE kelm", {});
+        }
+        QElapsedTimer clock;
+        clock.start();
+        command.act(till);
+        const qint64 waited = clock.elapsed();
+        stop.resume();
+        if (other)
+            other->rollback();
+        other.reset();
+        // Well short of the default 10 seconds: 1 second here, 2 on ODBC, where the server's own
+        // timeout gets a second to answer before the line is cut.
+        QVERIFY2(waited < 8000, qPrintable(QString::number(waited)));
+
+        const QString noAnswer = QStringLiteral("数据库服务器 %1 在 1 秒内没有回应（执行“")
+                                     .arg(ServerAddress::parse(till.t.database.connection().server).display());
+        const QStringList shown = till.t.messages.texts();
+        QVERIFY2(said.isNull() ? shown.isEmpty() : shown.size() == 1 && shown[0].startsWith(said + noAnswer),
+                 qPrintable(shown.join(u'|')));
+        QVERIFY(till.contents() == before);
+        QVERIFY(command.stillPending(till));
+
+        command.retry(till);
+        QVERIFY(till.contents() == finished);
+        // A server that was only waiting for the lock ended the statement itself, and the line stayed;
+        // the line to a stopped one was given up for a new one.
+        QCOMPARE(serverProcess(till.module().database()) == session, !stopped);
+    }
+
     void aTillWhoseServerDroppedItsConnectionGoesOnWithTheNextCommand()
     {
         if (TestDatabase::engine() == Engine::Sqlite)
@@ -364,11 +476,7 @@ private slots:
         till.press("Form1", "增加");
         till.type("Form1", "Text5", QStringLiteral("3000000000003"));
         // The server ends the till's session, as a restart or an administrator would.
-        qint64 session = 0;
-        till.module().database().query("SELECT pg_backend_pid()", {}, [&](const Row& row) {
-            session = row.cell(0).integer;
-            return false;
-        });
+        const qint64 session = serverProcess(till.module().database());
         till.t.database.exec(QStringLiteral("SELECT pg_terminate_backend(%1)").arg(session));
         till.press("Form1", "保存");
         QCOMPARE(till.t.database.count(QStringLiteral("kelm")), 2);
