@@ -356,7 +356,7 @@ public:
             // Wide varchar with the value's own length: the server converts it to the column's type.
             const auto size = static_cast<SQLULEN>(std::max<qsizetype>(m_values[i].size(), 1));
             rc = SQLBindParameter(m_handle, number, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR, size, 0,
-                                  const_cast<SQLWCHAR*>(wide(m_values[i])), m_lengths[i], &m_lengths[i]);
+                                  const_cast<SQLWCHAR*>(wide(m_values[i])), isNull ? 0 : m_lengths[i], &m_lengths[i]);
             if (!SQL_SUCCEEDED(rc))
                 fail("无法绑定参数");
         }
