@@ -375,7 +375,7 @@ void pointsScreenGiftList(benchmark::State& state, const BenchDatabase& data)
 void giftCatalogue(benchmark::State& state, const BenchDatabase& data)
 {
     showScreenBenchmark(state, data, Floor::Table::Gifts, QStringLiteral("Form5"),
-                        [](BenchScreens& screens) { screens.registry().form5().showScreen(); });
+                        [](BenchScreens& screens) { screens.registry().openGiftCatalogue(); });
 }
 
 int showMemberScreenAndPrintPeak(const QString& configPath)

@@ -1,9 +1,9 @@
 #include "card/CardSequences.h"
 
 #include "card/ReaderLibrary.h"
-#include "common/CardKeyTable.h"
-#include "common/Module1.h"
 #include "common/TextCodec.h"
+
+#include <kelm/Error.h>
 
 #include <algorithm>
 #include <cctype>
@@ -53,14 +53,15 @@ std::uint8_t keyByte(const QString& identifier)
 
 } // namespace Card
 
-CardSequences::CardSequences(Module1& module)
-    : m_module(module)
+CardSequences::CardSequences(ReaderPort& port, CardKeyIdentifier identifier)
+    : m_port(port)
+    , m_identifier(std::move(identifier))
 {
 }
 
 void CardSequences::loadCardKey()
 {
-    const std::optional<QString> identifier = CardKeyTable::selectIdentifier(m_module.database());
+    const std::optional<QString> identifier = m_identifier();
     if (!identifier)
         throw Error("表 bz 中没有卡片密钥标识。");
     m_key[0] = Card::keyByte(*identifier);
@@ -68,13 +69,13 @@ void CardSequences::loadCardKey()
 
 void CardSequences::openReader()
 {
-    m_module.openReaderIfClosed();
+    m_port.openIfClosed();
 }
 
 void CardSequences::selectCard()
 {
-    ReaderLibrary& reader = m_module.reader();
-    const std::int32_t handle = m_module.readerHandle;
+    ReaderLibrary& reader = m_port.library();
+    const std::int32_t handle = m_port.handle();
     m_status = reader.rf_request(handle, 1, &m_tagType);
     m_status = reader.rf_anticoll(handle, 0, &m_serial);
     m_status = reader.rf_select(static_cast<std::int16_t>(handle), m_serial, &m_size);
@@ -82,21 +83,21 @@ void CardSequences::selectCard()
 
 void CardSequences::authenticateWithCardKey()
 {
-    ReaderLibrary& reader = m_module.reader();
-    m_status = reader.rf_load_key(m_module.readerHandle, 0, Card::Sector, m_key.data());
-    m_status = reader.rf_authentication(m_module.readerHandle, 0, Card::Sector);
+    ReaderLibrary& reader = m_port.library();
+    m_status = reader.rf_load_key(m_port.handle(), 0, Card::Sector, m_key.data());
+    m_status = reader.rf_authentication(m_port.handle(), 0, Card::Sector);
 }
 
 void CardSequences::authenticateWithFactoryKey()
 {
-    ReaderLibrary& reader = m_module.reader();
-    m_status = reader.rf_load_key_hex(m_module.readerHandle, 0, Card::Sector, Card::FactoryKey);
-    m_status = reader.rf_authentication(m_module.readerHandle, 0, Card::Sector);
+    ReaderLibrary& reader = m_port.library();
+    m_status = reader.rf_load_key_hex(m_port.handle(), 0, Card::Sector, Card::FactoryKey);
+    m_status = reader.rf_authentication(m_port.handle(), 0, Card::Sector);
 }
 
 std::int16_t CardSequences::readCardText(std::array<std::uint8_t, 16>& buffer)
 {
-    m_status = m_module.reader().rf_read(m_module.readerHandle, Card::Block, buffer.data());
+    m_status = m_port.library().rf_read(m_port.handle(), Card::Block, buffer.data());
     return m_status;
 }
 
@@ -104,25 +105,25 @@ std::int16_t CardSequences::writeCardText(const QByteArray& cardText)
 {
     std::array<std::uint8_t, 16> block{};
     std::copy_n(cardText.constData(), std::min<qsizetype>(16, cardText.size()), block.begin());
-    m_status = m_module.reader().rf_write(m_module.readerHandle, Card::Block, block.data());
+    m_status = m_port.library().rf_write(m_port.handle(), Card::Block, block.data());
     return m_status;
 }
 
 std::int16_t CardSequences::initialiseSector()
 {
-    m_status = m_module.reader().rf_changeb3(m_module.readerHandle, Card::Sector, m_key.data(), 0, 0, 0, 1, 0,
+    m_status = m_port.library().rf_changeb3(m_port.handle(), Card::Sector, m_key.data(), 0, 0, 0, 1, 0,
                                              m_key.data());
     return m_status;
 }
 
 void CardSequences::beep()
 {
-    m_module.reader().rf_beep(m_module.readerHandle, 20);
+    m_port.library().rf_beep(m_port.handle(), 20);
 }
 
 void CardSequences::halt()
 {
-    m_module.reader().rf_halt(m_module.readerHandle);
+    m_port.library().rf_halt(m_port.handle());
 }
 
 std::int16_t CardSequences::readCard(std::array<std::uint8_t, 16>& buffer)

@@ -1,14 +1,16 @@
 #pragma once
 
+#include "card/ReaderPort.h"
+
 #include <QByteArray>
 #include <QString>
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <optional>
 
 namespace kelm {
-
-class Module1;
 
 // The member card: sector 5 holds the card, block 20 the card text "000" + card number in 16
 // bytes, the sector trailer the installation's card key. One card key for every card, built from
@@ -42,7 +44,10 @@ enum class InitialiseOutcome { Initialised, InitialiseFailed };
 class CardSequences
 {
 public:
-    explicit CardSequences(Module1& module);
+    // The 标识 of the card key table's first row; none when the table is empty.
+    using CardKeyIdentifier = std::function<std::optional<QString>()>;
+
+    CardSequences(ReaderPort& port, CardKeyIdentifier identifier);
 
     // Card-key load: the first row's 标识 of bz into key byte 0. Throws kelm::Error when bz is
     // empty or 标识 is no key byte.
@@ -76,7 +81,8 @@ public:
     std::uint32_t serial() const { return m_serial; }
 
 private:
-    Module1& m_module;
+    ReaderPort& m_port;
+    CardKeyIdentifier m_identifier;
     std::array<std::uint8_t, 7> m_key{};
     std::int16_t m_status = 0;
     std::uint16_t m_tagType = 0;

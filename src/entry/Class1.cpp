@@ -2,8 +2,6 @@
 
 #include "entry/HostApplication.h"
 #include "entry/ScreenRegistry.h"
-#include "members/Form1.h"
-#include "points/Form4.h"
 
 namespace kelm {
 
@@ -11,7 +9,7 @@ bool Class1::kelm(bool qzForm)
 {
     if (qzForm) {
         HostApplication::require();
-        ScreenRegistry::instance().form1().showScreen();
+        ScreenRegistry::instance().showMemberScreen();
     }
     return false;
 }
@@ -20,7 +18,7 @@ bool Class1::jfgl(bool qzForm)
 {
     if (qzForm) {
         HostApplication::require();
-        ScreenRegistry::instance().form4().showScreen();
+        ScreenRegistry::instance().showPointsScreen();
     }
     return false;
 }

@@ -1,6 +1,6 @@
 #include "entry/Screen.h"
 
-#include "common/Module1.h"
+#include "entry/Module1.h"
 #include "entry/ScreenRegistry.h"
 
 #include <QCloseEvent>

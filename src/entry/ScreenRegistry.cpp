@@ -15,21 +15,6 @@ namespace {
 
 ScreenRegistry* g_installed = nullptr;
 
-template <typename Form>
-Form& createOnFirstReference(QPointer<Form>& slot, ScreenRegistry& registry)
-{
-    if (!slot)
-        slot = new Form(registry);
-    return *slot;
-}
-
-template <typename Form>
-void deleteScreen(QPointer<Form>& slot)
-{
-    delete slot.data();
-    slot = nullptr;
-}
-
 } // namespace
 
 ScreenRegistry::ScreenRegistry(Module1::Seams seams)
@@ -47,11 +32,10 @@ ScreenRegistry::ScreenRegistry(Module1::Seams seams)
 ScreenRegistry::~ScreenRegistry()
 {
     // Dialogs first: their close steps reach the member screen.
-    deleteScreen(m_form2);
-    deleteScreen(m_form3);
-    deleteScreen(m_form5);
-    deleteScreen(m_form4);
-    deleteScreen(m_form1);
+    for (Slot slot : {RechargeDialog, PasswordDialog, GiftCatalogue, PointsScreen, MemberScreen}) {
+        delete m_screens[slot].data();
+        m_screens[slot] = nullptr;
+    }
     if (g_installed == this)
         g_installed = nullptr;
 }
@@ -74,68 +58,62 @@ void ScreenRegistry::install(ScreenRegistry* registry)
     g_installed = registry;
 }
 
-Form1& ScreenRegistry::form1()
+template <typename Form>
+Form& ScreenRegistry::screen(Slot slot)
 {
-    return createOnFirstReference(m_form1, *this);
+    if (!m_screens[slot])
+        m_screens[slot] = new Form(*this);
+    return static_cast<Form&>(*m_screens[slot]);
 }
 
-Form2& ScreenRegistry::form2()
+void ScreenRegistry::showMemberScreen()
 {
-    return createOnFirstReference(m_form2, *this);
+    screen<Form1>(MemberScreen).showScreen();
 }
 
-Form3& ScreenRegistry::form3()
+void ScreenRegistry::showPointsScreen()
 {
-    return createOnFirstReference(m_form3, *this);
+    screen<Form4>(PointsScreen).showScreen();
 }
 
-Form4& ScreenRegistry::form4()
+void ScreenRegistry::openRechargeDialog()
 {
-    return createOnFirstReference(m_form4, *this);
+    screen<Form2>(RechargeDialog).showScreen();
 }
 
-Form5& ScreenRegistry::form5()
+void ScreenRegistry::askPassword(PasswordRoute route)
 {
-    return createOnFirstReference(m_form5, *this);
+    screen<Form3>(PasswordDialog).ask(route);
 }
 
-Form1* ScreenRegistry::existingForm1() const
+void ScreenRegistry::dropPasswordRoute()
 {
-    return m_form1.data();
+    if (m_screens[PasswordDialog])
+        static_cast<Form3*>(m_screens[PasswordDialog].data())->ask(PasswordRoute::None, false);
 }
 
-Form2* ScreenRegistry::existingForm2() const
+void ScreenRegistry::showMemberOnPointsScreen(const QString& cardText, const MemberTable::Member& member)
 {
-    return m_form2.data();
+    if (m_screens[PointsScreen])
+        static_cast<Form4*>(m_screens[PointsScreen].data())->showMember(cardText, member);
 }
 
-Form3* ScreenRegistry::existingForm3() const
+void ScreenRegistry::openGiftCatalogue()
 {
-    return m_form3.data();
+    screen<Form5>(GiftCatalogue).showScreen();
 }
 
-Form4* ScreenRegistry::existingForm4() const
+QWidget* ScreenRegistry::memberScreen() const
 {
-    return m_form4.data();
-}
-
-Form5* ScreenRegistry::existingForm5() const
-{
-    return m_form5.data();
+    return m_screens[MemberScreen].data();
 }
 
 void ScreenRegistry::forget(Screen* screen)
 {
-    if (m_form1 == screen)
-        m_form1 = nullptr;
-    if (m_form2 == screen)
-        m_form2 = nullptr;
-    if (m_form3 == screen)
-        m_form3 = nullptr;
-    if (m_form4 == screen)
-        m_form4 = nullptr;
-    if (m_form5 == screen)
-        m_form5 = nullptr;
+    for (QPointer<Screen>& slot : m_screens) {
+        if (slot == screen)
+            slot = nullptr;
+    }
 }
 
 } // namespace kelm

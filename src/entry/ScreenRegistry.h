@@ -1,22 +1,23 @@
 #pragma once
 
-#include "common/Module1.h"
+#include "common/MemberTable.h"
+#include "entry/Module1.h"
 
 #include <QPointer>
 
 #include <memory>
 
+class QWidget;
+
 namespace kelm {
 
-class Form1;
-class Form2;
-class Form3;
-class Form4;
-class Form5;
 class Screen;
 
-// Holds the shared state and the one instance of each screen, created on first reference. Screens
-// reach one another only through here.
+// What a correct password in the password dialog leads to.
+enum class PasswordRoute { None, Recharge, PointsScreen };
+
+// The owner of the screens: one instance of each, created on first reference, and the shared state.
+// Screens never know one another; they ask the registry for what they need from another screen.
 class ScreenRegistry
 {
 public:
@@ -33,29 +34,34 @@ public:
 
     Module1& module() { return m_module; }
 
-    Form1& form1();
-    Form2& form2();
-    Form3& form3();
-    Form4& form4();
-    Form5& form5();
-    // The screen when it exists, else null (nothing is created).
-    Form1* existingForm1() const;
-    Form2* existingForm2() const;
-    Form3* existingForm3() const;
-    Form4* existingForm4() const;
-    Form5* existingForm5() const;
+    // What the host opens. Throws kelm::Error when the screen's load fails.
+    void showMemberScreen();
+    void showPointsScreen();
+
+    // The recharge dialog, for the member whose card lies on the reader.
+    void openRechargeDialog();
+    // The password dialog, for what a correct password is to lead to.
+    void askPassword(PasswordRoute route);
+    // The recharge dialog or the points screen loaded since a password was asked for: a correct
+    // password now leads nowhere.
+    void dropPasswordRoute();
+    // After a correct password: the member read from the card on the points screen.
+    void showMemberOnPointsScreen(const QString& cardText, const MemberTable::Member& member);
+    void openGiftCatalogue();
+    // The member screen while it exists, for the dialogs that hold it and give it back; else null.
+    QWidget* memberScreen() const;
 
     // Called by a screen that is being unloaded: its next reference creates a fresh one.
     void forget(Screen* screen);
 
 private:
+    enum Slot { MemberScreen, RechargeDialog, PasswordDialog, PointsScreen, GiftCatalogue, Slots };
+    template <typename Form>
+    Form& screen(Slot slot);
+
     std::unique_ptr<MessageBoxService> m_ownMessages;
     Module1 m_module;
-    QPointer<Form1> m_form1;
-    QPointer<Form2> m_form2;
-    QPointer<Form3> m_form3;
-    QPointer<Form4> m_form4;
-    QPointer<Form5> m_form5;
+    QPointer<Screen> m_screens[Slots];
 };
 
 } // namespace kelm

@@ -1,6 +1,7 @@
 #include "entry/TopLevelScreen.h"
 
-#include "common/Module1.h"
+#include "entry/Module1.h"
+#include "entry/ScreenRegistry.h"
 #include "common/ToolbarSkin.h"
 
 #include <QAction>
@@ -67,7 +68,6 @@ void TopLevelScreen::loadSettingsAndConnect()
                                settings.operatorName};
     for (int i = 0; i < 5; ++i)
         m_settingsFields[i]->setText(values[i]);
-    shared.operatorName = m_settingsFields[4]->text();
     // The screen's class identifies it as a holder of the connection across its reloads.
     shared.sharedConnection().open(settings.connection(), metaObject());
     Database& db = shared.database();

@@ -4,11 +4,9 @@
 #include "common/CompactTableModel.h"
 #include "common/LostCardTable.h"
 #include "common/MemberTable.h"
-#include "common/Module1.h"
+#include "entry/Module1.h"
 #include "common/ReportListView.h"
 #include "entry/ScreenRegistry.h"
-#include "recharge/Form2.h"
-#include "recharge/Form3.h"
 
 #include <QAction>
 #include <QGroupBox>
@@ -41,7 +39,7 @@ const QStringList Form1::Commands = {
 Form1::Form1(ScreenRegistry& registry)
     : TopLevelScreen(registry, QStringLiteral("Form1"), QStringLiteral("会员管理"), QSize(15315, 11025))
     , m_frame(new QGroupBox(this))
-    , m_cardSequences(registry.module())
+    , m_cardSequences(registry.module().readerPort(), registry.module().cardKeyIdentifier())
 {
     const QStyle::StandardPixmap icons[] = {
         QStyle::SP_FileIcon,           QStyle::SP_FileDialogDetailedView, QStyle::SP_TrashIcon,
@@ -96,7 +94,7 @@ QAction* Form1::button(int position) const
 
 void Form1::load()
 {
-    module().readerHandle = -1;
+    module().readerPort().forget();
     paintToolbarBackground();
     loadSettingsAndConnect();
     m_list->setColumnDivisors({20, 10, 10, 10, 10, 10, 10, 10, 10});
@@ -412,16 +410,15 @@ void Form1::rechargeCard()
         return;
     // A member without a password is not on the default one: the password dialog decides.
     if (member->password == QLatin1String(MemberTable::DefaultPassword)) {
-        registry().form2().showScreen();
+        registry().openRechargeDialog();
     } else {
-        module().verifyTarget = 1;
-        registry().form3().showScreen();
+        registry().askPassword(PasswordRoute::Recharge);
     }
 }
 
 void Form1::closeSteps()
 {
-    module().closeReader();
+    module().readerPort().close();
     closeConnection();
 }
 

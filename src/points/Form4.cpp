@@ -4,13 +4,11 @@
 #include "common/CompactTableModel.h"
 #include "common/GiftTable.h"
 #include "common/MemberTable.h"
-#include "common/Module1.h"
+#include "entry/Module1.h"
 #include "common/NumberText.h"
 #include "common/RedemptionTable.h"
 #include "common/ReportListView.h"
 #include "entry/ScreenRegistry.h"
-#include "points/Form5.h"
-#include "recharge/Form3.h"
 
 #include <QAction>
 #include <QDate>
@@ -36,7 +34,7 @@ Form4::Form4(ScreenRegistry& registry)
     : TopLevelScreen(registry, QStringLiteral("Form4"), QStringLiteral("积分管理"), QSize(11295, 8535))
     , m_memberFrame(new QGroupBox(this))
     , m_giftFrame(new QGroupBox(QStringLiteral("可兑换的礼品"), this))
-    , m_cardSequences(registry.module())
+    , m_cardSequences(registry.module().readerPort(), registry.module().cardKeyIdentifier())
 {
     const QStyle::StandardPixmap icons[] = {
         QStyle::SP_DriveFDIcon,   QStyle::SP_DialogApplyButton, QStyle::SP_FileDialogDetailedView,
@@ -70,8 +68,8 @@ Form4::Form4(ScreenRegistry& registry)
 
 void Form4::load()
 {
-    module().verifyTarget = 0;
-    module().readerHandle = -1;
+    registry().dropPasswordRoute();
+    module().readerPort().forget();
     paintToolbarBackground();
     loadSettingsAndConnect();
     m_list->setColumnDivisors({15, 5, 10, 7});
@@ -144,8 +142,7 @@ void Form4::readCard()
         m_cardSequences.beep();
     } else {
         // The password dialog reads the card itself and fills the boxes after a correct password.
-        module().verifyTarget = 2;
-        registry().form3().showScreen();
+        registry().askPassword(PasswordRoute::PointsScreen);
     }
 }
 
@@ -223,7 +220,7 @@ void Form4::redeem()
             }
             RedemptionTable::insert(db, {QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat),
                                          cardNumber, trimBlanks(m_name->text()), gift, priceText,
-                                         module().operatorName});
+                                         module().operatorName()});
             module().audit().record(db, {QStringLiteral("积分兑换"), cardNumber, pointsText, newPoints,
                                          QStringLiteral("礼品 %1，积分 %2，库存 %3→%4")
                                              .arg(gift, priceText, NumberText::format(*stock), stockText)});
@@ -314,7 +311,7 @@ void Form4::openGiftCatalogue()
     closeConnection();
     hide();
     try {
-        registry().form5().showScreen();
+        registry().openGiftCatalogue();
     } catch (const std::exception&) {
         // The catalogue could not load: the cashier gets the points screen back, still working.
         show();
@@ -329,7 +326,7 @@ void Form4::openGiftCatalogue()
 
 void Form4::closeSteps()
 {
-    module().closeReader();
+    module().readerPort().close();
     closeConnection();
 }
 

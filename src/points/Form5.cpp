@@ -3,7 +3,7 @@
 #include "common/Blanks.h"
 #include "common/CompactTableModel.h"
 #include "common/GiftTable.h"
-#include "common/Module1.h"
+#include "entry/Module1.h"
 #include "common/NumberText.h"
 #include "common/ReportListView.h"
 

@@ -2,11 +2,10 @@
 
 #include "common/Blanks.h"
 #include "common/MemberTable.h"
-#include "common/Module1.h"
+#include "entry/Module1.h"
 #include "common/NumberText.h"
 #include "common/TopUpTable.h"
 #include "entry/ScreenRegistry.h"
-#include "members/Form1.h"
 
 #include <QDate>
 #include <QFrame>
@@ -39,7 +38,7 @@ QLabel* addLabel(QWidget* parent, const QString& objectName, const QString& capt
 
 Form2::Form2(ScreenRegistry& registry)
     : Screen(registry, QStringLiteral("Form2"), QStringLiteral("会员卡充值"), QSize(9765, 5040))
-    , m_cardSequences(registry.module())
+    , m_cardSequences(registry.module().readerPort(), registry.module().cardKeyIdentifier())
 {
     auto* frame = new QGroupBox(this);
     frame->setObjectName(QStringLiteral("Frame1"));
@@ -97,7 +96,7 @@ Form2::Form2(ScreenRegistry& registry)
 
 void Form2::load()
 {
-    module().verifyTarget = 0;
+    registry().dropPasswordRoute();
     setWindowFlag(Qt::WindowStaysOnTopHint, true);
 
     std::array<std::uint8_t, 16> buffer{};
@@ -159,7 +158,7 @@ void Form2::recharge()
     }
 
     // Taking money off a card is a correction, which a shop may keep to its office.
-    if (*amount < 0 && !module().negativeTopUpsAllowed) {
+    if (*amount < 0 && !module().negativeTopUpsAllowed()) {
         module().messages().inform(QStringLiteral("这台收银机不允许负数充值，余额没有改动。"));
         m_amount->setFocus();
         m_amount->selectAll();
@@ -178,7 +177,7 @@ void Form2::recharge()
                 return;
             TopUpTable::insert(db, {QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat),
                                     *m_memberCard, trimBlanks(m_name->text()), QStringLiteral("充值"), amountText,
-                                    module().operatorName});
+                                    module().operatorName()});
             module().audit().record(db, {*amount < 0 ? QStringLiteral("余额更正") : QStringLiteral("充值"), *m_memberCard,
                                          NumberText::format(m_balance), balanceText,
                                          QStringLiteral("金额 ") + amountText});
@@ -202,7 +201,7 @@ void Form2::disableMemberScreen()
 {
     if (m_closing)
         return;
-    Form1* memberScreen = registry().existingForm1();
+    QWidget* memberScreen = registry().memberScreen();
     if (!memberScreen)
         return;
     if (m_heldScreen != memberScreen) {
@@ -248,9 +247,9 @@ void Form2::closeSteps()
     m_closing = true;
     if (m_heldScreen)
         m_heldScreen->removeEventFilter(this);
-    if (Form1* memberScreen = registry().existingForm1())
+    if (QWidget* memberScreen = registry().memberScreen())
         memberScreen->setEnabled(true);
-    module().closeReader();
+    module().readerPort().close();
 }
 
 } // namespace kelm

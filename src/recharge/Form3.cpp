@@ -1,11 +1,8 @@
 #include "recharge/Form3.h"
 
 #include "common/MemberTable.h"
-#include "common/Module1.h"
+#include "entry/Module1.h"
 #include "entry/ScreenRegistry.h"
-#include "members/Form1.h"
-#include "points/Form4.h"
-#include "recharge/Form2.h"
 
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -52,7 +49,7 @@ QPixmap padlockPicture(int size)
 
 Form3::Form3(ScreenRegistry& registry)
     : Screen(registry, QStringLiteral("Form3"), QStringLiteral("密码验证"), QSize(6390, 2880))
-    , m_cardSequences(registry.module())
+    , m_cardSequences(registry.module().readerPort(), registry.module().cardKeyIdentifier())
 {
     auto* frame = new QGroupBox(this);
     frame->setObjectName(QStringLiteral("Frame1"));
@@ -85,6 +82,13 @@ Form3::Form3(ScreenRegistry& registry)
     connect(m_ok, &QPushButton::clicked, this, [this] { runHandler([this] { verify(); }); });
     // Cancel only puts the dialog away: the open reader stays (the typed password goes as it hides).
     connect(m_cancel, &QPushButton::clicked, this, [this] { hide(); });
+}
+
+void Form3::ask(PasswordRoute route, bool show)
+{
+    m_route = route;
+    if (show)
+        showScreen();
 }
 
 void Form3::load()
@@ -131,15 +135,19 @@ void Form3::verify()
         return;
     }
     tries.forget(db, cardNumber);
-    if (module().verifyTarget == 1) {
-        registry().form2().showScreen();
+    switch (m_route) {
+    case PasswordRoute::Recharge:
+        // The recharge dialog reads the card again while the port is still open.
+        registry().openRechargeDialog();
         unload();
-    }
-    if (module().verifyTarget == 2) {
-        if (Form4* pointsScreen = registry().existingForm4())
-            pointsScreen->showMember(cardText, *member);
+        break;
+    case PasswordRoute::PointsScreen:
+        registry().showMemberOnPointsScreen(cardText, *member);
         m_cardSequences.beep();
         hide();
+        break;
+    case PasswordRoute::None:
+        break;
     }
 }
 
@@ -161,9 +169,9 @@ void Form3::keyPressEvent(QKeyEvent* event)
 
 void Form3::closeSteps()
 {
-    if (Form1* memberScreen = registry().existingForm1())
+    if (QWidget* memberScreen = registry().memberScreen())
         memberScreen->setEnabled(true);
-    module().closeReader();
+    module().readerPort().close();
 }
 
 } // namespace kelm

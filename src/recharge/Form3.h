@@ -1,6 +1,7 @@
 #pragma once
 
 #include "card/CardSequences.h"
+#include "entry/ScreenRegistry.h"
 #include "entry/Screen.h"
 
 class QLineEdit;
@@ -17,6 +18,9 @@ class Form3 : public Screen
 public:
     explicit Form3(ScreenRegistry& registry);
 
+    // What a correct password is to lead to; shows the dialog unless told not to.
+    void ask(PasswordRoute route, bool show = true);
+
 protected:
     void load() override;
     void closeSteps() override;
@@ -31,6 +35,7 @@ private:
     QPushButton* m_cancel; // Command2
 
     CardSequences m_cardSequences;
+    PasswordRoute m_route = PasswordRoute::None;
     // The password of the member found by the last verification.
     QString m_storedPassword;
 };

@@ -67,10 +67,10 @@ private slots:
         QCOMPARE(d.card().keyA(5), key);
 
         // Closing the screen closes the reader; the card keeps what was written to it.
-        QVERIFY(d.t.module().readerHandle > 0);
+        QVERIFY(d.t.module().readerPort().handle() > 0);
         d.press("退出");
         TestScreens::settle();
-        QCOMPARE(d.t.module().readerHandle, -1);
+        QCOMPARE(d.t.module().readerPort().handle(), -1);
         QCOMPARE(d.card().keyA(5), key);
     }
 

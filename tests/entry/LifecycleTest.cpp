@@ -43,14 +43,14 @@ private slots:
         QCOMPARE(host.kelm(false), false);
         QCOMPARE(host.jfgl(false), false);
         QCOMPARE(TestScreens::visibleWindow(QStringLiteral("Form1")), nullptr);
-        QCOMPARE(t.registry().existingForm1(), nullptr);
+        QCOMPARE(TestScreens::window(QStringLiteral("Form1")), nullptr);
 
         t.database.addMember(QStringLiteral("2026120500001"), QStringLiteral("张三"));
         QCOMPARE(host.kelm(true), false);
         QWidget* screen = TestScreens::visibleWindow(QStringLiteral("Form1"));
         QVERIFY(screen);
         QCOMPARE(screen->windowTitle(), QStringLiteral("会员管理"));
-        QCOMPARE(t.module().operatorName, QStringLiteral("收银员甲"));
+        QCOMPARE(t.module().operatorName(), QStringLiteral("收银员甲"));
         QVERIFY(t.module().sharedConnection().isOpen());
 
         // A second call, from another host object too, leaves one screen and does not reload it.
@@ -75,7 +75,7 @@ private slots:
         QCOMPARE(TestScreens::visibleWindow(QStringLiteral("Form1")), nullptr);
         // No card command opened the reader: reset and exit still go out, with -1.
         QCOMPARE(t.fakeReader.calls, QStringList({QStringLiteral("rf_reset(-1,10)"), QStringLiteral("rf_exit(-1)")}));
-        QCOMPARE(t.module().readerHandle, -1);
+        QCOMPARE(t.module().readerPort().handle(), -1);
         QVERIFY(!t.module().sharedConnection().isOpen());
 
         t.database.addMember(QStringLiteral("2026120500002"), QStringLiteral("李四"));
@@ -90,17 +90,19 @@ private slots:
     void thePointsScreenLoadResetsTheReaderAndTheCloseBoxRunsTheSameStepsAsExit()
     {
         TestScreens t;
-        t.module().verifyTarget = 2;
-        t.module().readerHandle = 9;
+        ReaderPort& port = t.module().readerPort();
+        port.openIfClosed();
+        QVERIFY(port.handle() > 0);
         Class1 host;
         host.jfgl(true);
-        QCOMPARE(t.module().verifyTarget, std::int16_t(0));
-        QCOMPARE(t.module().readerHandle, -1);
+        QCOMPARE(port.handle(), -1);
+        port.openIfClosed();
+        const std::int32_t handle = port.handle();
         t.fakeReader.calls.clear();
-        t.module().readerHandle = 5;
         TestScreens::visibleWindow(QStringLiteral("Form4"))->close();
-        QCOMPARE(t.fakeReader.calls, QStringList({QStringLiteral("rf_reset(5,10)"), QStringLiteral("rf_exit(5)")}));
-        QCOMPARE(t.module().readerHandle, -1);
+        QCOMPARE(t.fakeReader.calls, QStringList({QStringLiteral("rf_reset(%1,10)").arg(handle),
+                                                  QStringLiteral("rf_exit(%1)").arg(handle)}));
+        QCOMPARE(t.module().readerPort().handle(), -1);
         QVERIFY(!t.module().sharedConnection().isOpen());
     }
 

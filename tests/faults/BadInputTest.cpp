@@ -519,7 +519,7 @@ private slots:
         if (error.isEmpty()) {
             QCOMPARE(rc, KELM_OK);
             QVERIFY(screen);
-            QCOMPARE(registry.module().operatorName, operatorName);
+            QCOMPARE(registry.module().operatorName(), operatorName);
             // A card command meets the reader config.ini names, whatever it is.
             TestScreens::button(screen, "初始化")->trigger();
             QCOMPARE(t.messages.texts(), QStringList({ "初始化失败！" }));

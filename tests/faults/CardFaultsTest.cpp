@@ -275,7 +275,7 @@ const std::vector<Sequence>& sequences()
                     return;
                 }
                 QVERIFY(!Desk::window("Form3"));
-                QCOMPARE(d.t.module().readerHandle, -1);
+                QCOMPARE(d.t.module().readerPort().handle(), -1);
                 checkRechargeDialog(d, outcome);
             },
             { { "rf_request", Done }, { "rf_anticoll", Stopped }, { "rf_select", Stopped }, { "rf_load_key", Done },

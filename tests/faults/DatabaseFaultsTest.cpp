@@ -125,7 +125,6 @@ Command recharge()
     c.prepare = [](Till& till) {
         till.openMemberScreen();
         QVERIFY(till.layNewCard(A));
-        till.module().verifyTarget = 2;
         till.pressRecharge();
         till.type("Form2", "Text7", QStringLiteral("50"));
     };

@@ -88,7 +88,7 @@ private slots:
                  QStringList({"000" + Card1, "13800000001", "地址张三", "120", "", "Vip"}));
         QVERIFY(!s.box("Text4")->isEnabled());
         QCOMPARE(s.beepsSinceLay(), 1);
-        QCOMPARE(s.t.module().verifyTarget, 0);
+        QVERIFY(!TestScreens::visibleWindow(QStringLiteral("Form3")));
     }
 
     void aCardThatCannotBeReadOrBelongsToNoMemberAsksForTheCardAgain()
@@ -424,7 +424,7 @@ private slots:
         s.press("退出");
         TestScreens::settle();
         QCOMPARE(TestScreens::visibleWindow(QStringLiteral("Form4")), nullptr);
-        QCOMPARE(s.t.module().readerHandle, -1);
+        QCOMPARE(s.t.module().readerPort().handle(), -1);
     }
 };
 

@@ -27,7 +27,6 @@ private slots:
         QVERIFY(dialog);
         QWidget* members = till.memberScreen();
         QVERIFY(!till.rechargeDialog());
-        QCOMPARE(till.module().verifyTarget, 1);
         QCOMPARE(dialog->windowTitle(), QStringLiteral("密码验证"));
         QVERIFY(dialog->windowFlags() & Qt::WindowStaysOnTopHint);
         QCOMPARE(dialog->findChild<QLabel*>(QStringLiteral("Label1"))->text(), QStringLiteral("请输入密码："));
@@ -56,15 +55,14 @@ private slots:
         TestScreens::settle();
         QVERIFY(till.t.messages.messages().isEmpty());
         QVERIFY(!till.passwordDialog());
-        QVERIFY(!till.t.registry().existingForm3());
+        QVERIFY(!TestScreens::window(QStringLiteral("Form3")));
         QWidget* recharge = till.rechargeDialog();
         QVERIFY(recharge);
         QCOMPARE(RechargeTill::text(recharge, "Text5"), QStringLiteral("000") + A);
         QCOMPARE(RechargeTill::text(recharge, "Text4"), QStringLiteral("100"));
-        QCOMPARE(till.module().verifyTarget, 0);
         // The password dialog closed the reader as it went, and gave the member screen back only
         // for the recharge dialog to hold it again.
-        QCOMPARE(till.module().readerHandle, -1);
+        QCOMPARE(till.module().readerPort().handle(), -1);
         QVERIFY(!members->isEnabled());
 
         RechargeTill::typeAndEnter(recharge, "Text7", QStringLiteral("20"));
@@ -74,7 +72,7 @@ private slots:
         RechargeTill::click(recharge, "Command2");
         TestScreens::settle();
         QVERIFY(members->isEnabled());
-        QCOMPARE(till.module().readerHandle, -1);
+        QCOMPARE(till.module().readerPort().handle(), -1);
     }
 
     void cancelHidesTheDialogEmptiedAndTheCloseBoxUnloadsIt()
@@ -87,8 +85,8 @@ private slots:
         RechargeTill::click(dialog, "Command2");
         TestScreens::settle();
         QVERIFY(!till.passwordDialog());
-        QCOMPARE(till.t.registry().existingForm3(), dialog);
-        QVERIFY(till.module().readerHandle > 0);
+        QCOMPARE(TestScreens::window(QStringLiteral("Form3")), dialog);
+        QVERIFY(till.module().readerPort().handle() > 0);
         QVERIFY(members->isEnabled());
 
         // Nothing typed stays in a hidden dialog.
@@ -108,11 +106,11 @@ private slots:
         dialog = till.passwordDialog();
         QVERIFY(dialog);
         TestScreens::type(TestScreens::box(dialog, QStringLiteral("Text1")), QStringLiteral("88"));
-        QVERIFY(till.module().readerHandle > 0);
+        QVERIFY(till.module().readerPort().handle() > 0);
         dialog->close();
         TestScreens::settle();
-        QVERIFY(!till.t.registry().existingForm3());
-        QCOMPARE(till.module().readerHandle, -1);
+        QVERIFY(!TestScreens::window(QStringLiteral("Form3")));
+        QCOMPARE(till.module().readerPort().handle(), -1);
         QVERIFY(members->isEnabled());
         till.pressRecharge();
         QVERIFY(till.passwordDialog());
@@ -164,11 +162,11 @@ private slots:
         QCOMPARE(till.t.messages.texts(), QStringList({"此卡不是本店会员卡！"}));
         QVERIFY(!till.rechargeDialog());
         QCOMPARE(till.passwordDialog(), dialog);
-        QCOMPARE(till.module().verifyTarget, 1);
 
-        // With nothing waiting for it, the right password does nothing at all.
+        // The points screen loaded meanwhile: nothing waits for the password, and the right one does
+        // nothing at all.
         QVERIFY(till.layNewCard(A));
-        till.module().verifyTarget = 0;
+        Class1().jfgl(true);
         till.t.messages.clear();
         RechargeTill::typeAndEnter(dialog, "Text1", QStringLiteral("8866"));
         TestScreens::settle();
@@ -216,7 +214,6 @@ private slots:
         TestScreens::button(points, QStringLiteral("读卡"))->trigger();
         QWidget* dialog = till.passwordDialog();
         QVERIFY(dialog);
-        QCOMPARE(till.module().verifyTarget, 2);
         // The boxes wait for the dialog.
         QCOMPARE(TestScreens::texts(points, {"Text5", "Text4"}), QStringList({"", ""}));
         QCOMPARE(till.beepsSinceLay(), 0);
@@ -227,14 +224,14 @@ private slots:
                  QStringList({"000" + A, "13800000001", "ID" + A, "地址张三", "37.5", "Vip"}));
         QCOMPARE(till.beepsSinceLay(), 1);
         QVERIFY(!till.passwordDialog());
-        QCOMPARE(till.t.registry().existingForm3(), dialog);
+        QCOMPARE(TestScreens::window(QStringLiteral("Form3")), dialog);
         QVERIFY(!till.rechargeDialog());
 
         // Closing it does not bring up a member screen that was never there.
         dialog->close();
         TestScreens::settle();
-        QVERIFY(!till.t.registry().existingForm1());
-        QCOMPARE(till.module().readerHandle, -1);
+        QVERIFY(!TestScreens::window(QStringLiteral("Form1")));
+        QCOMPARE(till.module().readerPort().handle(), -1);
     }
 };
 

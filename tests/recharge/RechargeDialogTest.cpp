@@ -29,7 +29,6 @@ private slots:
         till.t.database.addMember(A, QStringLiteral("张三"), QStringLiteral("100"), QStringLiteral("7"));
         Form1* members = till.openMemberScreen();
         QVERIFY(till.layNewCard(A));
-        till.module().verifyTarget = 2;
 
         till.pressRecharge();
         QWidget* dialog = till.rechargeDialog();
@@ -38,7 +37,6 @@ private slots:
         QVERIFY(till.t.messages.messages().isEmpty());
         QCOMPARE(dialog->windowTitle(), QStringLiteral("会员卡充值"));
         QVERIFY(dialog->windowFlags() & Qt::WindowStaysOnTopHint);
-        QCOMPARE(till.module().verifyTarget, 0);
         QCOMPARE(till.beepsSinceLay(), 1);
         QCOMPARE(TestScreens::texts(dialog, MemberBoxes),
                  QStringList({"000" + A, "Vip", "13800000001", "ID" + A, "地址张三", "100", ""}));
@@ -61,7 +59,7 @@ private slots:
         TestScreens::settle();
         QVERIFY(!till.rechargeDialog());
         QVERIFY(members->isEnabled());
-        QCOMPARE(till.module().readerHandle, -1);
+        QCOMPARE(till.module().readerPort().handle(), -1);
         QCOMPARE(till.t.database.count(QStringLiteral("qzjl")), 0);
         QCOMPARE(till.balanceOf(A), QStringLiteral("100"));
 
@@ -72,12 +70,12 @@ private slots:
         QVERIFY(dialog);
         QCOMPARE(RechargeTill::text(dialog, "Text4"), QStringLiteral("7"));
         QCOMPARE(RechargeTill::text(dialog, "Text7"), QString());
-        QVERIFY(till.module().readerHandle > 0);
+        QVERIFY(till.module().readerPort().handle() > 0);
         dialog->close();
         TestScreens::settle();
         QVERIFY(!till.rechargeDialog());
         QVERIFY(members->isEnabled());
-        QCOMPARE(till.module().readerHandle, -1);
+        QCOMPARE(till.module().readerPort().handle(), -1);
     }
 
     void eachTopUpAddsToTheBalanceAndRecordsOneRow()
@@ -218,7 +216,7 @@ private slots:
         QVERIFY(!till.rechargeDialog() && !till.passwordDialog());
         QVERIFY(till.t.messages.messages().isEmpty());
         QVERIFY(members->isEnabled());
-        till.t.registry().form2().showScreen();
+        till.t.registry().openRechargeDialog();
         QWidget* dialog = till.rechargeDialog();
         QVERIFY(dialog);
         QCOMPARE(till.t.messages.texts(), QStringList({"你可能没有正确放置会员卡，读取会员卡失败！"}));
@@ -231,7 +229,7 @@ private slots:
         dialog->close();
         TestScreens::settle();
         QVERIFY(members->isEnabled());
-        QCOMPARE(till.module().readerHandle, -1);
+        QCOMPARE(till.module().readerPort().handle(), -1);
 
         // A card of no member: 充值 opens nothing either; in the dialog the card text shows, the rest
         // stays empty.
@@ -240,7 +238,7 @@ private slots:
         till.pressRecharge();
         QVERIFY(!till.rechargeDialog() && !till.passwordDialog());
         QVERIFY(till.t.messages.messages().isEmpty());
-        till.t.registry().form2().showScreen();
+        till.t.registry().openRechargeDialog();
         dialog = till.rechargeDialog();
         QVERIFY(dialog);
         QCOMPARE(till.t.messages.texts(), QStringList({"此卡不是本店会员卡，无法充值！"}));

@@ -39,7 +39,7 @@ struct CardTill
         const std::optional<std::uint32_t> serial = folder.newCard();
         if (!serial || !folder.place(*serial))
             return false;
-        kelm::CardSequences cards(module());
+        kelm::CardSequences cards(module().readerPort(), module().cardKeyIdentifier());
         const bool initialised = cards.initialise() == kelm::InitialiseOutcome::Initialised;
         cards.halt();
         std::array<std::uint8_t, 16> buffer{};

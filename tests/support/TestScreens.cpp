@@ -34,6 +34,15 @@ QWidget* TestScreens::visibleWindow(const QString& objectName)
     return nullptr;
 }
 
+QWidget* TestScreens::window(const QString& objectName)
+{
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->objectName() == objectName)
+            return window;
+    }
+    return nullptr;
+}
+
 int TestScreens::visibleWindowCount(const QString& objectName)
 {
     int count = 0;

@@ -33,6 +33,8 @@ public:
 
     // A top-level window that is visible, by object name, or null.
     static QWidget* visibleWindow(const QString& objectName);
+    // A screen that is loaded, shown or hidden, by object name, or null.
+    static QWidget* window(const QString& objectName);
     static int visibleWindowCount(const QString& objectName);
     static QLineEdit* box(QWidget* screen, const QString& objectName);
     static QAction* button(QWidget* screen, const QString& key);

@@ -1,12 +1,13 @@
 #pragma once
 
+#include "card/CardSequences.h"
+#include "card/ReaderPort.h"
 #include "common/AuditTrail.h"
 #include "common/MessageBoxService.h"
 #include "common/PinTries.h"
 #include "common/Settings.h"
 #include "common/SharedConnection.h"
 
-#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -14,8 +15,8 @@ namespace kelm {
 
 class ReaderLibrary;
 
-// The state all screens share, one copy for the library: the database connection, the reader
-// handle, the operator's name and what the password dialog does after a correct password.
+// What the screens share, one copy for the library: the database connection, the reader port, the
+// message boxes, and what config.ini said at the last top-level screen's load.
 class Module1
 {
 public:
@@ -32,40 +33,39 @@ public:
 
     explicit Module1(Seams seams);
     ~Module1();
+    Module1(const Module1&) = delete;
+    Module1& operator=(const Module1&) = delete;
 
     SharedConnection& sharedConnection() { return m_connection; }
     Database& database() { return m_connection.database(); }
     MessageBoxService& messages() { return *m_seams.messages; }
-    ReaderLibrary& reader();
-
-    // Reads config.ini as a top-level screen's load does: sets operatorName and picks the reader
-    // library the settings name.
-    Settings loadSettings();
-
-    // Opens the reader port before a card sequence when it is closed.
-    void openReaderIfClosed();
-    // The close steps of the screens that use the reader: reset, exit, handle back to -1. Results
-    // are not looked at, so closing never fails because of the reader.
-    void closeReader();
-
+    ReaderPort& readerPort() { return m_readerPort; }
+    // The card key's 标识 from table bz, for the card sequences of every screen.
+    CardSequences::CardKeyIdentifier cardKeyIdentifier();
     AuditTrail& audit() { return m_audit; }
     PinTries& pinTries() { return m_pinTries; }
 
-    std::int32_t readerHandle = -1;
-    QString operatorName;
-    std::int16_t verifyTarget = 0;
-    // From config.ini at the last top-level load.
-    bool negativeTopUpsAllowed = true;
+    // Reads config.ini as a top-level screen's load does: the operator, this till's rules, and the
+    // reader library the settings name.
+    Settings loadSettings();
+    // The operator working at this till, untrimmed, recorded with top-ups and redemptions.
+    const QString& operatorName() const { return m_operatorName; }
+    bool negativeTopUpsAllowed() const { return m_negativeTopUpsAllowed; }
 
     const QString& configPath() const { return m_seams.configPath; }
 
 private:
+    ReaderLibrary& reader();
+
     Seams m_seams;
     SharedConnection m_connection;
-    AuditTrail m_audit;
-    PinTries m_pinTries;
+    ReaderPort m_readerPort;
     std::unique_ptr<ReaderLibrary> m_ownReader;
     QString m_ownReaderKey;
+    AuditTrail m_audit;
+    PinTries m_pinTries;
+    QString m_operatorName;
+    bool m_negativeTopUpsAllowed = true;
 };
 
 } // namespace kelm

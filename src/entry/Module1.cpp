@@ -1,12 +1,14 @@
-#include "common/Module1.h"
+#include "entry/Module1.h"
 
 #include "card/ReaderLibrary.h"
+#include "common/CardKeyTable.h"
 
 namespace kelm {
 
 Module1::Module1(Seams seams)
     : m_seams(std::move(seams))
     , m_connection(m_seams.databases ? SharedConnection(m_seams.databases) : SharedConnection())
+    , m_readerPort([this]() -> ReaderLibrary& { return reader(); })
 {
 }
 
@@ -23,39 +25,26 @@ ReaderLibrary& Module1::reader()
     return *m_ownReader;
 }
 
+CardSequences::CardKeyIdentifier Module1::cardKeyIdentifier()
+{
+    return [this] { return CardKeyTable::selectIdentifier(database()); };
+}
+
 Settings Module1::loadSettings()
 {
     Settings settings = Settings::load(m_seams.configPath);
-    operatorName = settings.operatorName;
-    negativeTopUpsAllowed = settings.allowsNegativeTopUps();
+    m_operatorName = settings.operatorName;
+    m_negativeTopUpsAllowed = settings.allowsNegativeTopUps();
     m_audit.setWho({settings.till(), settings.operatorName});
     if (!m_seams.reader && m_seams.readers) {
         // The reader library follows config.ini, but a port that is open stays with its library.
         const QString key = settings.readerLibrary.trimmed().toLower() + u'|' + settings.cardsPath();
-        if (!m_ownReader || (key != m_ownReaderKey && readerHandle < 0)) {
+        if (!m_ownReader || (key != m_ownReaderKey && m_readerPort.handle() < 0)) {
             m_ownReader = m_seams.readers(settings);
             m_ownReaderKey = key;
         }
     }
     return settings;
-}
-
-void Module1::openReaderIfClosed()
-{
-    if (readerHandle < 0)
-        readerHandle = reader().rf_init(0, 115200);
-}
-
-void Module1::closeReader()
-{
-    try {
-        ReaderLibrary& library = reader();
-        library.rf_reset(readerHandle, 10);
-        library.rf_exit(readerHandle);
-    } catch (const std::exception&) {
-        // No reader library to close (config.ini names none that exists): nothing is open.
-    }
-    readerHandle = -1;
 }
 
 } // namespace kelm
