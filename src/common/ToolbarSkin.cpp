@@ -8,6 +8,12 @@
 
 #include <map>
 
+// Q_INIT_RESOURCE names a function of the global namespace.
+static void registerSkinResource()
+{
+    Q_INIT_RESOURCE(skin);
+}
+
 namespace kelm {
 
 namespace {
@@ -62,6 +68,13 @@ namespace ToolbarSkin {
 
 QPixmap picture()
 {
+    // The picture is built into the screens; a program that links them statically keeps it only
+    // when asked for by name.
+    static const bool registered = [] {
+        registerSkinResource();
+        return true;
+    }();
+    Q_UNUSED(registered);
     return QPixmap(QStringLiteral(":/kelm/toolbar.jpg"));
 }
 
