@@ -5,12 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
-#include <new>
 #include <utility>
-
-#ifdef __linux__
-#include <sys/mman.h>
-#endif
 
 namespace kelm {
 
@@ -23,15 +18,6 @@ constexpr unsigned char NumberCell = 1; // then the double's 8 bytes
 constexpr unsigned char LongTextCell = 2; // then a 32-bit length and the bytes
 constexpr unsigned char ShortTextCell = 3; // plus the length (0 to 252), then the bytes
 constexpr std::size_t ShortTextMost = 255 - ShortTextCell;
-
-// A row's position: the block number above BlockShift bits of offset. Rows start in the first
-// 4 MiB of a block, so 1024 blocks address 4 GiB of cells.
-constexpr int BlockShift = 22;
-constexpr std::size_t BlockSize = std::size_t(1) << BlockShift;
-constexpr std::size_t MaxBlocks = std::size_t(1) << (32 - BlockShift);
-// A short list never needs more than its first, small block.
-constexpr std::size_t FirstBlockSize = 64 * 1024;
-constexpr std::size_t HugePage = 2 * 1024 * 1024;
 
 std::size_t encodedSize(const Cell& cell)
 {
@@ -114,45 +100,6 @@ const char* nextCell(const char* cell)
     }
 }
 
-// Blocks come straight from the system, on huge-page boundaries, marked for huge pages and mapped
-// in one call: a million members fill some 130 MB, and touching that much fresh memory one 4 KiB
-// page fault at a time costs as much as reading the rows from SQLite, most of all on virtual
-// machines. Huge pages cut that to a fifth or less; where they are off, mapping a block in one call
-// still saves two fifths. (An older kernel refuses the second advice, and then faults as before.)
-char* allocateBlock(std::size_t size)
-{
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-    if (size >= HugePage) {
-        void* mapped = mmap(nullptr, size + HugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (mapped == MAP_FAILED)
-            throw std::bad_alloc();
-        const auto start = reinterpret_cast<std::uintptr_t>(mapped);
-        const std::uintptr_t aligned = (start + HugePage - 1) & ~std::uintptr_t(HugePage - 1);
-        if (aligned > start)
-            munmap(mapped, aligned - start);
-        if (start + HugePage > aligned)
-            munmap(reinterpret_cast<void*>(aligned + size), start + HugePage - aligned);
-        madvise(reinterpret_cast<void*>(aligned), size, MADV_HUGEPAGE);
-#ifdef MADV_POPULATE_WRITE
-        madvise(reinterpret_cast<void*>(aligned), size, MADV_POPULATE_WRITE);
-#endif
-        return reinterpret_cast<char*>(aligned);
-    }
-#endif
-    return static_cast<char*>(::operator new(size));
-}
-
-void freeBlock(char* data, std::size_t size)
-{
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-    if (size >= HugePage) {
-        munmap(data, size);
-        return;
-    }
-#endif
-    ::operator delete(data, size);
-}
-
 } // namespace
 
 CompactTableModel::CompactTableModel(QStringList headers, std::vector<std::string> sourceColumns, QObject* parent)
@@ -162,16 +109,11 @@ CompactTableModel::CompactTableModel(QStringList headers, std::vector<std::strin
 {
 }
 
-CompactTableModel::~CompactTableModel()
-{
-    for (const Block& block : m_blocks)
-        freeBlock(block.data, block.size);
-}
+CompactTableModel::~CompactTableModel() = default;
 
 void CompactTableModel::startFill()
 {
-    m_block = 0;
-    m_used = 0;
+    m_arena.reset();
     m_rowStarts.clear();
     m_visible.clear();
     m_taken = false;
@@ -221,46 +163,15 @@ void CompactTableModel::appendRow(const Row& row, std::vector<int>& indexes)
     if (m_rowStarts.size() >= std::numeric_limits<std::uint32_t>::max())
         throw Error("列表过大，无法显示。");
     std::uint32_t position;
-    char* out = allocateRow(size, position);
+    char* out = m_arena.append(size, position);
     for (const Cell& cell : m_rowCells)
         out = encode(out, cell);
     m_rowStarts.push_back(position);
 }
 
-char* CompactTableModel::allocateRow(std::size_t size, std::uint32_t& position)
-{
-    if (m_blocks.empty() || m_used + size > m_blocks[m_block].size) {
-        const std::size_t next = m_blocks.empty() ? 0 : m_block + 1;
-        std::size_t needed = std::max(next == 0 ? FirstBlockSize : BlockSize, size);
-        if (needed >= HugePage) // whole huge pages, which the system maps and unmaps as a piece
-            needed = (needed + HugePage - 1) / HugePage * HugePage;
-        if (next == m_blocks.size()) {
-            if (next >= MaxBlocks)
-                throw Error("列表过大，无法显示。");
-            m_blocks.push_back({allocateBlock(needed), needed});
-        } else if (m_blocks[next].size < needed) {
-            // A block kept from an earlier fill that is too small for this one row. It is emptied
-            // first, so that a failed allocation leaves nothing to be freed twice.
-            freeBlock(m_blocks[next].data, m_blocks[next].size);
-            m_blocks[next] = {nullptr, 0};
-            m_blocks[next] = {allocateBlock(needed), needed};
-        }
-        m_block = next;
-        m_used = 0;
-    }
-    char* out = m_blocks[m_block].data + m_used;
-    position = static_cast<std::uint32_t>((m_block << BlockShift) | m_used);
-    m_used += size;
-    // A row beyond a block's first 4 MiB would not fit its position; the next row starts afresh.
-    if (m_used >= BlockSize)
-        m_used = m_blocks[m_block].size;
-    return out;
-}
-
 const char* CompactTableModel::cellAt(std::uint32_t storageRow, int dataColumn) const
 {
-    const std::uint32_t position = m_rowStarts[storageRow];
-    const char* cell = m_blocks[position >> BlockShift].data + (position & (BlockSize - 1));
+    const char* cell = m_arena.at(m_rowStarts[storageRow]);
     for (int i = 0; i < dataColumn; ++i)
         cell = nextCell(cell);
     return cell;
@@ -376,7 +287,7 @@ void CompactTableModel::setText(int row, int column, const QString& text)
     const auto head = static_cast<std::size_t>(cell - before);
     const auto tail = static_cast<std::size_t>(end - after);
     std::uint32_t position;
-    char* out = allocateRow(head + encodedSize(changed) + tail, position);
+    char* out = m_arena.append(head + encodedSize(changed) + tail, position);
     // The old row stays where it is: allocating never moves a block.
     std::memcpy(out, before, head);
     out = encode(out + head, changed);
@@ -410,10 +321,7 @@ QVariant CompactTableModel::headerData(int section, Qt::Orientation orientation,
 
 std::size_t CompactTableModel::bytesUsed() const
 {
-    std::size_t bytes = (m_rowStarts.capacity() + m_visible.capacity()) * sizeof(std::uint32_t);
-    for (const Block& block : m_blocks)
-        bytes += block.size;
-    return bytes;
+    return (m_rowStarts.capacity() + m_visible.capacity()) * sizeof(std::uint32_t) + m_arena.bytesReserved();
 }
 
 } // namespace kelm

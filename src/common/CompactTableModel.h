@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/Database.h"
+#include "common/RowArena.h"
 
 #include <QAbstractTableModel>
 #include <QStringList>
@@ -58,25 +59,15 @@ public:
     std::size_t bytesUsed() const;
 
 private:
-    struct Block
-    {
-        char* data = nullptr;
-        std::size_t size = 0;
-    };
-
     std::uint32_t storageRow(int row) const { return m_visible.empty() && !m_taken ? row : m_visible[row]; }
     // The first byte of a stored cell (dataColumn counts from 0 for column 1).
     const char* cellAt(std::uint32_t storageRow, int dataColumn) const;
     void appendRow(const Row& row, std::vector<int>& indexes);
-    // Room for size bytes of one row; returns where to write them and sets the row's position.
-    char* allocateRow(std::size_t size, std::uint32_t& position);
     void startFill();
 
     QStringList m_headers;
     std::vector<std::string> m_sourceColumns;
-    std::vector<Block> m_blocks;
-    std::size_t m_block = 0; // the block being written
-    std::size_t m_used = 0; // bytes written in it
+    RowArena m_arena;
     // Where each stored row starts: block number in the high bits, offset in the block in the low.
     std::vector<std::uint32_t> m_rowStarts;
     std::vector<Cell> m_rowCells; // one row's cells while it is stored

@@ -21,6 +21,23 @@ std::optional<Record> selectById(Database& db, qint64 id)
     return gift;
 }
 
+bool nameTaken(Database& db, const QString& trimmedName, std::optional<qint64> exceptId)
+{
+    bool taken = false;
+    const auto found = [&](const Row&) {
+        taken = true;
+        return false;
+    };
+    if (exceptId) {
+        const SqlParam params[] = {trimmedName, *exceptId};
+        db.query("SELECT 1 FROM lpgl WHERE ltrim(rtrim(名称))=? AND id<>?", params, found);
+    } else {
+        const SqlParam params[] = {trimmedName};
+        db.query("SELECT 1 FROM lpgl WHERE ltrim(rtrim(名称))=?", params, found);
+    }
+    return taken;
+}
+
 std::optional<qint64> selectIdByName(Database& db, const QString& name)
 {
     std::optional<qint64> id;

@@ -25,6 +25,8 @@ inline constexpr int NameWidth = 255;
 void selectAll(Database& db, const RowHandler& onRow);
 // The gift with this id as the table holds it; none when it is gone.
 std::optional<Record> selectById(Database& db, qint64 id);
+// Whether a gift other than exceptId has this name, blanks around the stored names not counting.
+bool nameTaken(Database& db, const QString& trimmedName, std::optional<qint64> exceptId);
 // The id of the first gift with that name; no value when there is none.
 std::optional<qint64> selectIdByName(Database& db, const QString& name);
 void insert(Database& db, const Record& gift);

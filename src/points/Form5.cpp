@@ -188,17 +188,7 @@ bool Form5::nameTaken(std::optional<qint64> ownId)
     // The name is stored trimmed, so the trimmed texts are compared: a cashier who types "雨伞 "
     // means the gift "雨伞", and two gifts under one name would share every statement that finds a
     // gift by its name (the stock update of a redemption among them).
-    const QString name = trimBlanks(m_name->text());
-    bool taken = false;
-    GiftTable::selectAll(module().database(), [&](const Row& row) {
-        const Cell stored = row.cell("名称");
-        const Cell id = row.cell("id");
-        const bool own = ownId && !id.isNull()
-            && (id.type == Cell::Type::Integer ? id.integer : static_cast<qint64>(id.toNumber())) == *ownId;
-        taken = !stored.isNull() && !own && trimBlanks(stored.toText()) == name;
-        return !taken;
-    });
-    return taken;
+    return GiftTable::nameTaken(module().database(), trimBlanks(m_name->text()), ownId);
 }
 
 bool Form5::numbersValid()

@@ -4,6 +4,7 @@
 
 #include "common/CompactTableModel.h"
 
+#include <QAbstractItemModelTester>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -16,10 +17,21 @@ namespace {
 const QStringList Headers = {"序号",     "日期",     "姓名",     "会员卡号", "身份证号码",
                               "联系地址", "联系电话", "卡内余额", "会员积分"};
 
-std::unique_ptr<CompactTableModel> memberModel()
+// A member list model watched by Qt's own model checker through every fill, removal and change.
+struct CheckedModel
 {
-    return std::make_unique<CompactTableModel>(
+    std::unique_ptr<CompactTableModel> model = std::make_unique<CompactTableModel>(
         Headers, std::vector<std::string>{"日期", "姓名", "卡号", "身份证号", "联系地址", "联系电话", "余额", "积分"});
+    QAbstractItemModelTester tester{model.get(), QAbstractItemModelTester::FailureReportingMode::QtTest};
+
+    CompactTableModel* operator->() { return model.get(); }
+    CompactTableModel& operator*() { return *model; }
+    CompactTableModel* get() { return model.get(); }
+};
+
+CheckedModel memberModel()
+{
+    return {};
 }
 
 void fillMembers(CompactTableModel& model, TestDatabase& t)
