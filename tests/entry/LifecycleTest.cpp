@@ -1,27 +1,15 @@
-// How the host's calls show, reload and close the screens, and what closing does to the reader
-// and the connection.
-#include "TestScreens.h"
-
-#include "members/Form1.h"
-#include "points/Form4.h"
+// How the host's calls show, reload and close the screens, and what closing does to the reader and
+// the connection.
+#include "Till.h"
 
 #include <kelm/Class1.h>
 
-#include <QAbstractItemView>
 #include <QApplication>
+#include <QFile>
+#include <QLineEdit>
 #include <QTest>
 
 using namespace kelm;
-
-namespace {
-
-int listRows(QWidget* screen)
-{
-    auto* list = screen->findChild<QAbstractItemView*>(QStringLiteral("ListView1"));
-    return list ? list->model()->rowCount() : -1;
-}
-
-} // namespace
 
 class LifecycleTest : public QObject
 {
@@ -30,86 +18,63 @@ class LifecycleTest : public QObject
 private slots:
     void cleanup()
     {
-        TestScreens::settle();
+        Till::settle();
         for (QWidget* window : QApplication::topLevelWidgets())
             QVERIFY2(!window->isVisible(), qPrintable(window->objectName()));
     }
 
-    void falseOrNoArgumentShowsNothingAndTrueShowsOneScreen()
+    void trueShowsOneScreenWhichExitClosesAndTheNextCallLoadsAfresh()
     {
-        TestScreens t;
+        Till till;
         Class1 host;
         QCOMPARE(host.kelm(), false);
-        QCOMPARE(host.kelm(false), false);
         QCOMPARE(host.jfgl(false), false);
-        QCOMPARE(TestScreens::visibleWindow(QStringLiteral("Form1")), nullptr);
-        QCOMPARE(TestScreens::window(QStringLiteral("Form1")), nullptr);
+        QVERIFY(!Till::loaded("Form1") && !Till::loaded("Form4"));
 
-        t.database.addMember(QStringLiteral("2026120500001"), QStringLiteral("张三"));
+        till.database.addMember(QStringLiteral("2026120500001"), QStringLiteral("张三"));
         QCOMPARE(host.kelm(true), false);
-        QWidget* screen = TestScreens::visibleWindow(QStringLiteral("Form1"));
-        QVERIFY(screen);
-        QCOMPARE(screen->windowTitle(), QStringLiteral("会员管理"));
-        QCOMPARE(t.module().operatorName(), QStringLiteral("收银员甲"));
-        QVERIFY(t.module().sharedConnection().isOpen());
-
+        QCOMPARE(Till::window("Form1")->windowTitle(), QStringLiteral("会员管理"));
+        QCOMPARE(till.module().operatorName(), QStringLiteral("收银员甲"));
         // A second call, from another host object too, leaves one screen and does not reload it.
-        t.database.addMember(QStringLiteral("2026120500002"), QStringLiteral("李四"));
+        till.database.addMember(QStringLiteral("2026120500002"), QStringLiteral("李四"));
         Class1().kelm(true);
-        QCOMPARE(TestScreens::visibleWindowCount(QStringLiteral("Form1")), 1);
-        QCOMPARE(TestScreens::visibleWindow(QStringLiteral("Form1")), screen);
-        QCOMPARE(listRows(screen), 1);
-        screen->close();
+        QCOMPARE(Till::rows("Form1"), 1);
+
+        Till::box("Form1", "Text5")->setText(QStringLiteral("typed"));
+        till.reader.arm(0);
+        Till::press("Form1", "退出");
+        Till::settle();
+        QVERIFY(!Till::loaded("Form1"));
+        // No card command opened the reader: reset and exit still go out, on the closed port.
+        QCOMPARE(till.reader.calls(), QStringList({"rf_reset", "rf_exit"}));
+        QCOMPARE(till.module().readerPort().handle(), -1);
+        QVERIFY(!till.module().sharedConnection().isOpen());
+        host.kelm(true);
+        QCOMPARE(Till::rows("Form1"), 2);
+        QCOMPARE(Till::text("Form1", "Text5"), QString());
+        Till::window("Form1")->close();
     }
 
-    void exitClosesReaderAndConnectionAndTheNextCallLoadsAfresh()
+    void thePointsScreenLoadForgetsTheReaderAndItsCloseBoxClosesIt()
     {
-        TestScreens t;
-        t.database.addMember(QStringLiteral("2026120500001"), QStringLiteral("张三"));
-        Class1 host;
-        host.kelm(true);
-        QWidget* screen = TestScreens::visibleWindow(QStringLiteral("Form1"));
-        TestScreens::box(screen, QStringLiteral("Text5"))->setText(QStringLiteral("typed"));
-        TestScreens::button(screen, QStringLiteral("退出"))->trigger();
-        TestScreens::settle();
-        QCOMPARE(TestScreens::visibleWindow(QStringLiteral("Form1")), nullptr);
-        // No card command opened the reader: reset and exit still go out, with -1.
-        QCOMPARE(t.fakeReader.calls, QStringList({QStringLiteral("rf_reset(-1,10)"), QStringLiteral("rf_exit(-1)")}));
-        QCOMPARE(t.module().readerPort().handle(), -1);
-        QVERIFY(!t.module().sharedConnection().isOpen());
-
-        t.database.addMember(QStringLiteral("2026120500002"), QStringLiteral("李四"));
-        host.kelm(true);
-        screen = TestScreens::visibleWindow(QStringLiteral("Form1"));
-        QCOMPARE(listRows(screen), 2);
-        QCOMPARE(TestScreens::box(screen, QStringLiteral("Text5"))->text(), QString());
-        QVERIFY(t.module().sharedConnection().isOpen());
-        screen->close();
-    }
-
-    void thePointsScreenLoadResetsTheReaderAndTheCloseBoxRunsTheSameStepsAsExit()
-    {
-        TestScreens t;
-        ReaderPort& port = t.module().readerPort();
+        Till till;
+        ReaderPort& port = till.module().readerPort();
         port.openIfClosed();
         QVERIFY(port.handle() > 0);
-        Class1 host;
-        host.jfgl(true);
+        Class1().jfgl(true);
         QCOMPARE(port.handle(), -1);
         port.openIfClosed();
-        const std::int32_t handle = port.handle();
-        t.fakeReader.calls.clear();
-        TestScreens::visibleWindow(QStringLiteral("Form4"))->close();
-        QCOMPARE(t.fakeReader.calls, QStringList({QStringLiteral("rf_reset(%1,10)").arg(handle),
-                                                  QStringLiteral("rf_exit(%1)").arg(handle)}));
-        QCOMPARE(t.module().readerPort().handle(), -1);
-        QVERIFY(!t.module().sharedConnection().isOpen());
+        till.reader.arm(0);
+        Till::window("Form4")->close();
+        QCOMPARE(till.reader.calls(), QStringList({"rf_reset", "rf_exit"}));
+        QCOMPARE(port.handle(), -1);
+        QVERIFY(!till.module().sharedConnection().isOpen());
     }
 
     void aFailedLoadReachesTheHostAndShowsNothing()
     {
-        TestScreens t;
-        t.database.writeConfig(QStringLiteral("[config]\n数据库名称=missing.db\n"));
+        Till till;
+        till.database.writeConfig(QStringLiteral("[config]\n数据库名称=missing.db\n"));
         Class1 host;
         try {
             host.kelm(true);
@@ -117,42 +82,34 @@ private slots:
         } catch (const Error& failure) {
             QVERIFY(QString::fromUtf8(failure.what()).contains(QStringLiteral("missing.db")));
         }
-        TestScreens::settle();
-        QCOMPARE(TestScreens::visibleWindow(QStringLiteral("Form1")), nullptr);
-        QVERIFY(!QFile::exists(t.database.folder() + QStringLiteral("/missing.db")));
-
-        // Mended settings take effect at the next call.
-        t.database.writeConfig(t.database.configLines());
+        Till::settle();
+        QVERIFY(!Till::loaded("Form1"));
+        QVERIFY(!QFile::exists(till.database.folder() + QStringLiteral("/missing.db")));
+        // Mended settings take effect at the next call; a missing table fails the points screen's load.
+        till.database.writeConfig(till.database.configLines());
+        till.database.exec(QStringLiteral("DROP TABLE lpgl"));
         host.kelm(true);
-        QVERIFY(TestScreens::visibleWindow(QStringLiteral("Form1")));
-        TestScreens::visibleWindow(QStringLiteral("Form1"))->close();
-    }
-
-    void aMissingTableFailsTheLoad()
-    {
-        TestScreens t;
-        t.database.exec(QStringLiteral("DROP TABLE lpgl"));
-        Class1 host;
+        QVERIFY(Till::window("Form1"));
         QVERIFY_THROWS_EXCEPTION(Error, host.jfgl(true));
-        TestScreens::settle();
-        QCOMPARE(TestScreens::visibleWindow(QStringLiteral("Form4")), nullptr);
-        QVERIFY(!t.module().sharedConnection().isOpen());
+        Till::settle();
+        QVERIFY(!Till::loaded("Form4"));
+        QVERIFY(till.module().sharedConnection().isOpen());
+        Till::window("Form1")->close();
     }
 
     void bothScreensShareTheConnectionAndClosingOneKeepsTheOtherWorking()
     {
-        TestScreens t;
-        t.database.addGift(QStringLiteral("雨伞"), QStringLiteral("3"), QStringLiteral("50"));
+        Till till;
+        till.database.addGift(QStringLiteral("雨伞"), QStringLiteral("3"), QStringLiteral("50"));
         Class1 host;
         host.kelm(true);
         host.jfgl(true);
-        QWidget* points = TestScreens::visibleWindow(QStringLiteral("Form4"));
-        QCOMPARE(points->windowTitle(), QStringLiteral("积分管理"));
-        QCOMPARE(listRows(points), 1);
-        TestScreens::visibleWindow(QStringLiteral("Form1"))->close();
-        QVERIFY(t.module().sharedConnection().isOpen());
-        points->close();
-        QVERIFY(!t.module().sharedConnection().isOpen());
+        QCOMPARE(Till::window("Form4")->windowTitle(), QStringLiteral("积分管理"));
+        Till::window("Form1")->close();
+        QVERIFY(till.module().sharedConnection().isOpen());
+        QCOMPARE(Till::rows("Form4"), 1);
+        Till::window("Form4")->close();
+        QVERIFY(!till.module().sharedConnection().isOpen());
     }
 };
 

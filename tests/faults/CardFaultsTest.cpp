@@ -1,17 +1,11 @@
 // Every reader call of every card sequence a cashier can start, made to fail one at a time while a
 // real (simulated) card lies on the reader: what the screen then says, what the card and the
 // database hold afterwards, and that the same sequence works once the reader answers again.
-#include "FaultyReader.h"
-#include "TestScreens.h"
-
-#include "card/CardFolder.h"
-#include "card/SimulatedReader.h"
-
-#include <kelm/Class1.h>
+#include "Till.h"
 
 #include <QPushButton>
 #include <QTableView>
-#include <QTemporaryDir>
+#include <QLineEdit>
 #include <QTest>
 
 #include <algorithm>
@@ -37,19 +31,14 @@ enum class CardState { Blank, Initialised, Issued };
 enum class Outcome { Done, Failed, Stopped, Repeated };
 
 // A till: the member card on the simulated reader behind a faulty one, a member in the database.
-struct Desk
+struct Desk : Till
 {
-    QTemporaryDir cardDir;
-    CardFolder folder { cardDir.path() };
-    std::uint32_t serial = folder.newCard().value();
-    SimulatedReader simulated { cardDir.path() };
-    FaultyReader reader { simulated };
-    TestScreens t { &reader };
+    std::uint32_t serial = cards.newCard().value();
 
     Desk(CardState state, const QString& password)
     {
-        t.database.addMember(Member, QStringLiteral("张三"), QStringLiteral("100"), QStringLiteral("300"), password);
-        MifareCard card = folder.load(serial).value();
+        database.addMember(Member, QStringLiteral("张三"), QStringLiteral("100"), QStringLiteral("300"), password);
+        MifareCard card = cards.load(serial).value();
         const MifareCard::Authentication keyA { 5, MifareCard::KeyType::A };
         if (state == CardState::Issued) {
             MifareCard::Block text {};
@@ -64,61 +53,33 @@ struct Desk
             std::copy(CardKey.begin(), CardKey.end(), trailer.begin() + MifareCard::KeyBOffset);
             card.write(keyA, 23, trailer);
         }
-        folder.save(card);
-        folder.place(serial);
-    }
-    ~Desk()
-    {
-        for (const char* name : { "Form2", "Form3", "Form4", "Form1" }) {
-            if (QWidget* screen = window(name))
-                screen->close();
-        }
-        TestScreens::settle();
+        cards.save(card);
+        cards.place(serial);
     }
 
-    static QWidget* window(const char* name) { return TestScreens::visibleWindow(QString::fromLatin1(name)); }
-    static void press(const char* screen, const char* key)
-    {
-        TestScreens::button(window(screen), QString::fromUtf8(key))->trigger();
-    }
-    static void click(const char* screen, const char* button)
-    {
-        QTest::mouseClick(window(screen)->findChild<QPushButton*>(QString::fromLatin1(button)), Qt::LeftButton);
-        TestScreens::settle();
-    }
-    static QString text(const char* screen, const char* box)
-    {
-        QWidget* shown = window(screen);
-        return shown ? TestScreens::box(shown, QString::fromLatin1(box))->text() : QStringLiteral("<not shown>");
-    }
-    static void setText(const char* screen, const char* box, const QString& text)
-    {
-        TestScreens::box(window(screen), QString::fromLatin1(box))->setText(text);
-    }
     void openMemberScreen()
     {
         if (window("Form1"))
             return;
-        Class1().kelm(true);
-        auto* list = window("Form1")->findChild<QTableView*>(QStringLiteral("ListView1"));
-        const QModelIndex member = list->model()->index(0, 1);
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(member).center());
+        open("kelm");
+        clickRow("Form1", 0);
     }
     void openPointsScreen()
     {
         if (!window("Form4"))
-            Class1().jfgl(true);
+            open("jfgl");
     }
+    static void setText(const char* screen, const char* name, const QString& text) { box(screen, name)->setText(text); }
 
-    MifareCard card() const { return folder.load(serial).value(); }
+    MifareCard card() const { return cards.load(serial).value(); }
     QByteArray block20() const
     {
         const MifareCard stored = card();
         return QByteArray(reinterpret_cast<const char*>(stored.rawBlock(20).data()), 16);
     }
-    bool halted() const { return folder.onReader() && folder.onReader()->halted; }
-    QStringList messages() const { return t.messages.texts(); }
-    TestDatabase::Contents database() { return t.database.contents(); }
+    bool halted() const { return cards.onReader() && cards.onReader()->halted; }
+    QStringList messages() const { return Till::messages.texts(); }
+    TestDatabase::Contents contents() { return database.contents(); }
 };
 
 // The recharge dialog after it read the card: with the member, or empty after a failed read.
@@ -216,10 +177,10 @@ const std::vector<Sequence>& sequences()
             [](Desk&) { Desk::click("Form2", "Command1"); },
             [](Desk& d, Outcome) {
                 QCOMPARE(d.messages(), QStringList { QStringLiteral("充值成功！") });
-                const int topUps = d.t.database.count(QStringLiteral("qzjl"));
+                const int topUps = d.database.count(QStringLiteral("qzjl"));
                 QVERIFY(topUps > 0);
                 const QString balance = QString::number(100 + 50 * topUps);
-                QCOMPARE(d.t.database.scalar(QStringLiteral("SELECT 余额 FROM kelm")), balance);
+                QCOMPARE(d.database.scalar(QStringLiteral("SELECT 余额 FROM kelm")), balance);
                 QCOMPARE(Desk::text("Form2", "Text4"), balance);
             },
             { { "rf_beep", Done } } },
@@ -275,7 +236,7 @@ const std::vector<Sequence>& sequences()
                     return;
                 }
                 QVERIFY(!Desk::window("Form3"));
-                QCOMPARE(d.t.module().readerPort().handle(), -1);
+                QCOMPARE(d.module().readerPort().handle(), -1);
                 checkRechargeDialog(d, outcome);
             },
             { { "rf_request", Done }, { "rf_anticoll", Stopped }, { "rf_select", Stopped }, { "rf_load_key", Done },
@@ -292,14 +253,14 @@ void run(Desk& d, const Sequence& s, int failingCall, Outcome expected)
 {
     d.reader.arm(0);
     s.prepare(d);
-    d.t.messages.clear();
-    const TestDatabase::Contents database = d.database();
+    d.Till::messages.clear();
+    const TestDatabase::Contents database = d.contents();
     const QString card = d.card().toText();
     const int beeps = d.simulated.beepCount();
 
     d.reader.arm(failingCall);
     s.start(d);
-    TestScreens::settle();
+    Till::settle();
 
     const QString failed = failingCall ? QString::fromLatin1(s.calls[failingCall - 1].first) : QString();
     QCOMPARE(d.reader.failedCall(), failed);
@@ -309,7 +270,7 @@ void run(Desk& d, const Sequence& s, int failingCall, Outcome expected)
     if (!s.writesCard)
         QCOMPARE(d.card().toText(), card);
     if (!s.writesDatabase)
-        QCOMPARE(d.database(), database);
+        QCOMPARE(d.contents(), database);
     // A sequence that is done beeps as often as it has beeps that got through, and halts the card
     // when it halts at all and its halt got through; one that is not done never beeps.
     const auto beepsInSequence = std::count_if(
@@ -330,7 +291,7 @@ class CardFaultsTest : public QObject
 private slots:
     void cleanup()
     {
-        TestScreens::settle();
+        Till::settle();
         for (const char* name : { "Form1", "Form2", "Form3", "Form4", "Form5" })
             QVERIFY2(!Desk::window(name), name);
     }

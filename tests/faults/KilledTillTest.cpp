@@ -2,9 +2,7 @@
 // money or points without their record: after every kill the balance is the first balance plus the
 // recorded top-ups, and the points and the gift's stock are what they were less the recorded
 // redemptions. The till is a process of its own (kelm_busy_till) killed at spread moments.
-#include "CardTill.h"
-
-#include <kelm/Class1.h>
+#include "Till.h"
 
 #include <QProcess>
 #include <QRandomGenerator>
@@ -26,7 +24,7 @@ class KilledTillTest : public QObject
     Q_OBJECT
 
 private slots:
-    void cleanup() { TestScreens::settle(); }
+    void cleanup() { Till::settle(); }
 
     void moneyAndPointsAlwaysMatchTheirRecords_data()
     {
@@ -38,15 +36,15 @@ private slots:
     void moneyAndPointsAlwaysMatchTheirRecords()
     {
         QFETCH(QString, gesture);
-        CardTill till;
-        till.t.database.addMember(Member, QStringLiteral("张三"), QStringLiteral("100"), QStringLiteral("30000"));
-        till.t.database.addGift(QStringLiteral("伞"), QStringLiteral("100000"), QStringLiteral("1"));
-        Class1().kelm(true);
-        QVERIFY(till.layNewCard(Member));
-        TestScreens::visibleWindow(QStringLiteral("Form1"))->close();
-        TestScreens::settle();
+        Till till;
+        till.database.addMember(Member, QStringLiteral("张三"), QStringLiteral("100"), QStringLiteral("30000"));
+        till.database.addGift(QStringLiteral("伞"), QStringLiteral("100000"), QStringLiteral("1"));
+        Till::open("kelm");
+        QVERIFY(till.layCard(Member));
+        Till::window("Form1")->close();
+        Till::settle();
 
-        TestDatabase& db = till.t.database;
+        TestDatabase& db = till.database;
         for (int round = 0; round < Rounds; ++round) {
             QProcess busy;
             busy.setProgram(QStringLiteral(BUSY_TILL));
