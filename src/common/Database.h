@@ -101,6 +101,10 @@ struct ConnectionSettings
     QString tdsVersion; // FreeTDS's protocol version for SQL Server; empty: 7.1
     Encryption encryption = Encryption::DriverDefault;
     QString caFile; // absolute path of the CA certificates for PostgreSQL; empty: libpq's own default
+
+    // No TLS was asked for, and the server is not on the till's own machine: what the till sends
+    // (logins, PINs, ID numbers) may cross the shop's network in clear.
+    bool travelsInClear() const;
 };
 
 // A command that ended because the server did not answer in time. The connection it was on may

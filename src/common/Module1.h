@@ -6,6 +6,9 @@
 #include "common/Settings.h"
 #include "common/SharedConnection.h"
 
+#include <QDate>
+#include <QStringList>
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -42,6 +45,11 @@ public:
     // library the settings name.
     Settings loadSettings();
 
+    // What a top-level load must tell the cashier about how this till keeps and reaches its data:
+    // a database password others on the machine can read (once), a server reached in clear (once a
+    // day). Each text is returned only when it is due.
+    QStringList exposureWarnings(const Settings& settings, const ConnectionSettings& connection);
+
     // Opens the reader port before a card sequence when it is closed.
     void openReaderIfClosed();
     // The close steps of the screens that use the reader: reset, exit, handle back to -1. Results
@@ -66,6 +74,8 @@ private:
     PinTries m_pinTries;
     std::unique_ptr<ReaderLibrary> m_ownReader;
     QString m_ownReaderKey;
+    bool m_readablePasswordTold = false;
+    QDate m_clearLineToldOn;
 };
 
 } // namespace kelm

@@ -80,6 +80,12 @@ private slots:
         QCOMPARE(ServerAddress::parse(QStringLiteral("POS01\\SQLEXPRESS")).host, QStringLiteral("POS01\\SQLEXPRESS"));
         QCOMPARE(ServerAddress::parse(QStringLiteral("::1")).host, QStringLiteral("::1"));
         QVERIFY(ServerAddress::parse(QStringLiteral("::1")).port.isEmpty());
+        // The servers a till reaches without crossing the shop's network, and some that it does not.
+        for (const char* local :
+             {"", "/var/run/postgresql", "LOCALHOST,5432", "127.9.9.9:5433", "::1", "localhost\\SQLEXPRESS"})
+            QVERIFY2(ServerAddress::parse(QString::fromUtf8(local)).onThisMachine(), local);
+        for (const char* remote : {"POS01,1433", "10.0.0.5:5433", "128.0.0.1", "fe80::1", "localhost.shop.example"})
+            QVERIFY2(!ServerAddress::parse(QString::fromUtf8(remote)).onThisMachine(), remote);
     }
 
     void serverDecimalsBecomeWholeNumbersOrReals()

@@ -467,6 +467,34 @@ private slots:
         QCOMPARE(serverProcess(till.module().database()) == session, !stopped);
     }
 
+    // config.ini holds a password others on the machine can read, and names a server elsewhere with
+    // no encryption: the first screen the till loads says both, naming the file with its fix and the
+    // server; the next load says nothing more (the line is told once a day, the file once).
+    void aTillSaysOnceThatItsLoginCanBeReadOrOverheard()
+    {
+        if (TestDatabase::engine() == Engine::Sqlite)
+            QSKIP("a database file has no server to reach in clear");
+        Till till;
+        const QString server = till.t.database.connection().server;
+        till.t.faults.server = server;
+        till.t.database.writeConfig(till.t.database.configLines()
+                                        .replace(server, QStringLiteral("db.shop.example,5432"))
+                                        .replace(QStringLiteral("密码=\n"), QStringLiteral("密码=till-secret\n")));
+        const QString config = till.t.database.configPath();
+        QFile::setPermissions(config, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+        Class1().kelm(true);
+        const QStringList shown = till.t.messages.texts();
+        QCOMPARE(shown.size(), 2);
+        QVERIFY2(shown[0].contains(config) && shown[0].endsWith(QStringLiteral("chmod 600 '%1'").arg(config)),
+                 qPrintable(shown[0]));
+        QVERIFY2(shown[1].contains(QStringLiteral("db.shop.example:5432")) && shown[1].contains(QStringLiteral("加密")),
+                 qPrintable(shown[1]));
+        till.t.messages.clear();
+        Class1().jfgl(true);
+        QVERIFY(till.window("Form4"));
+        QCOMPARE(till.t.messages.texts(), QStringList());
+    }
+
     void aTillWhoseServerDroppedItsConnectionGoesOnWithTheNextCommand()
     {
         if (TestDatabase::engine() == Engine::Sqlite)
