@@ -65,13 +65,14 @@ export KELM_TEST_PG_HOST=127.0.0.1 KELM_TEST_PG_PORT=$port KELM_TEST_PG_USER=pos
 export QT_QPA_PLATFORM=offscreen
 failed=()
 for engine in postgresql odbc-postgresql; do
-    # kelm-admin sets up an empty server database as a shop would: tables, key byte, demo data.
-    echo "=== kelm-admin init and demo on $engine"
+    # kelm-admin sets up an empty server database as a shop would: its configuration (a checked,
+    # encrypted line), tables, key byte, demo data.
+    echo "=== kelm-admin configure, init and demo on $engine"
     database="admin_${engine//-/_}"
     runuser -u postgres -- "$bin/createdb" -h 127.0.0.1 -p "$port" "$database"
     mkdir -p "$work/$engine"
-    printf '[config]\n驱动=%s\n服务器=127.0.0.1,%s\n用户名=postgres\n数据库名称=%s\n' "$engine" "$port" "$database" \
-        >"$work/$engine/config.ini"
+    "$build/bin/kelm-admin" --config "$work/$engine/config.ini" configure 驱动="$engine" 服务器="localhost,$port" \
+        用户名=postgres 数据库名称="$database" CA证书="$ssl/ca.pem"
     "$build/bin/kelm-admin" --config "$work/$engine/config.ini" init
     "$build/bin/kelm-admin" --config "$work/$engine/config.ini" demo
     members=$(runuser -u postgres -- "$bin/psql" -h 127.0.0.1 -p "$port" -d "$database" -Atc \
