@@ -11,6 +11,7 @@
 #include "points/Form5.h"
 
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QTableView>
 
 #include <csignal>
@@ -136,6 +137,23 @@ Command recharge()
     return c;
 }
 
+// The password dialog counts a wrong PIN in kelm_pin, and the right one clears the count.
+Command rightPinAfterAWrongOne()
+{
+    Command c;
+    c.prepare = [](Till& till) {
+        till.t.database.exec(QStringLiteral("UPDATE kelm SET 密码 = '8866' WHERE 卡号 = '%1'").arg(A));
+        till.openMemberScreen();
+        QVERIFY(till.layNewCard(A));
+        till.module().verifyTarget = 2;
+        till.pressRecharge();
+        RechargeTill::typeAndEnter(till.window("Form3"), "Text1", QStringLiteral("1"));
+        QCOMPARE(till.t.database.count(QStringLiteral("kelm_pin")), 1);
+    };
+    c.act = [](Till& till) { RechargeTill::typeAndEnter(till.window("Form3"), "Text1", QStringLiteral("8866")); };
+    return c;
+}
+
 Command redeem()
 {
     Command c;
@@ -241,6 +259,43 @@ struct StoppedProcess
     ~StoppedProcess() { resume(); }
 };
 
+// A login for the till, a member of kelm_till after the server's administrator ran
+// sql/grants-postgresql.sql as the README says; config.ini then names it. The login goes with this.
+struct TillLogin
+{
+    TestDatabase& database;
+    QString name;
+    QString failure; // why the login could not be made
+
+    explicit TillLogin(TestDatabase& db)
+        : database(db)
+        , name(db.connection().database + QStringLiteral("_till"))
+    {
+        const ConnectionSettings owner = db.connection();
+        const ServerAddress server = ServerAddress::parse(owner.server);
+        QProcess psql;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("PGPASSWORD"), owner.password);
+        psql.setProcessEnvironment(environment);
+        psql.start(QStringLiteral("psql"), {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-v"),
+                                            QStringLiteral("ON_ERROR_STOP=1"), QStringLiteral("-h"), server.host,
+                                            QStringLiteral("-p"), server.port, QStringLiteral("-U"), owner.user,
+                                            QStringLiteral("-d"), owner.database, QStringLiteral("-f"),
+                                            QStringLiteral(KELM_SOURCE_DIR "/sql/grants-postgresql.sql")});
+        if (!psql.waitForFinished(60000) || psql.exitStatus() != QProcess::NormalExit || psql.exitCode() != 0) {
+            failure = QStringLiteral("psql: ") + psql.errorString() + u' '
+                + QString::fromUtf8(psql.readAllStandardError());
+            return;
+        }
+        db.exec(QStringLiteral("CREATE ROLE %1 LOGIN IN ROLE kelm_till").arg(name));
+        db.writeConfig(db.configLines().replace(QStringLiteral("用户名=") + owner.user, QStringLiteral("用户名=") + name)
+                       + QStringLiteral("[dqcz]\n操作员=收银员甲\n"));
+    }
+    ~TillLogin() { database.exec(QStringLiteral("DROP ROLE IF EXISTS %1").arg(name)); }
+    TillLogin(const TillLogin&) = delete;
+    TillLogin& operator=(const TillLogin&) = delete;
+};
+
 QStringList starts(const QStringList& texts, const QStringList& prefixes)
 {
     QStringList result;
@@ -260,7 +315,9 @@ class DatabaseFaultsTest : public QObject
 private slots:
     void cleanup() { TestScreens::settle(); }
 
-    void aCommandIsWrittenWholeOrNotAtAllWhereverTheLineBreaks_data()
+    void aCommandIsWrittenWholeOrNotAtAllWhereverTheLineBreaks_data() { everyCommand(); }
+
+    static void everyCommand()
     {
         QTest::addColumn<Command>("command");
         QTest::addColumn<QString>("reopen"); // the entry that opens the command's screen again
@@ -465,6 +522,52 @@ private slots:
         // A server that was only waiting for the lock ended the statement itself, and the line stayed;
         // the line to a stopped one was given up for a new one.
         QCOMPARE(serverProcess(till.module().database()) == session, !stopped);
+    }
+
+    // A till logs in as a member of kelm_till, with only what sql/grants-postgresql.sql grants: each
+    // command says and writes what it does for the owner of the tables, and no record of money, gifts,
+    // changes or the card key can be rewritten or erased through that login.
+    void aTillLoginWithTheGrantsDoesEveryCommandAndRewritesNoRecord_data()
+    {
+        everyCommand();
+        QTest::newRow("right PIN after a wrong one") << rightPinAfterAWrongOne() << "kelm";
+    }
+
+    void aTillLoginWithTheGrantsDoesEveryCommandAndRewritesNoRecord()
+    {
+        if (TestDatabase::engine() == Engine::Sqlite)
+            QSKIP("a database file has no logins");
+        QFETCH(Command, command);
+        TestDatabase::Contents finished;
+        QStringList said;
+        {
+            Till till;
+            command.prepare(till);
+            till.t.messages.clear();
+            command.act(till);
+            finished = till.contents();
+            said = till.t.messages.texts();
+        }
+        TestScreens::settle();
+
+        Till till;
+        const TillLogin login(till.t.database);
+        QVERIFY2(login.failure.isEmpty(), qPrintable(login.failure));
+        command.prepare(till);
+        till.t.messages.clear();
+        command.act(till);
+        QCOMPARE(till.t.messages.texts(), said);
+        QVERIFY(till.contents() == finished);
+        QCOMPARE(till.t.database.count(QStringLiteral("kelm_pin")), 0);
+
+        ConnectionSettings asTill = till.t.database.connection();
+        asTill.user = login.name;
+        const std::unique_ptr<Database> db = SharedConnection::createDatabase(asTill.engine);
+        db->open(asTill);
+        for (const char* sql : {"UPDATE qzjl SET 金额 = 0", "DELETE FROM qzjl", "UPDATE lpdhjr SET 积分 = 0",
+                                "DELETE FROM lpdhjr", "UPDATE kelm_audit SET 新值 = ''", "DELETE FROM kelm_audit",
+                                "UPDATE gs SET 密码 = ''", "UPDATE bz SET 标识 = '00'"})
+            QVERIFY_THROWS_EXCEPTION(DatabaseError, db->execute(sql, {}));
     }
 
     // config.ini holds a password others on the machine can read, and names a server elsewhere with
