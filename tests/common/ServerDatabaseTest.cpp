@@ -123,7 +123,8 @@ private slots:
         sqlServer.tdsVersion.clear();
         QVERIFY(OdbcDatabase::connectionString(sqlServer).endsWith(QStringLiteral(";TDS_Version=7.1;")));
 
-        // A waiting time that is no whole number of seconds, or a version FreeTDS would probe for, is refused.
+        // A waiting time that is no whole number of seconds, a version FreeTDS would probe for, an
+        // encryption no driver is told, or a CA file for FreeTDS, which cannot take one, is refused.
         for (const char* line : {"执行超时=0", "连接超时=2.5", "TDS版本=auto", "加密=prefer", "服务器=db1\nCA证书=ca.pem"}) {
             QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
             file.write(QByteArray("[config]\n") + line + '\n');
