@@ -52,6 +52,10 @@ const Key keys[] = {
     { u"config", u"连接超时", LoginBytes, &Settings::connectTimeout },
     { u"config", u"执行超时", LoginBytes, &Settings::statementTimeout },
     { u"config", u"TDS版本", LoginBytes, &Settings::tdsVersion },
+    { u"config", u"加密", LoginBytes, &Settings::encryption },
+    { u"config", u"CA证书", PathBytes, &Settings::caFile },
+    { u"config", u"收银机", LoginBytes, &Settings::tillName },
+    { u"config", u"允许负数充值", LoginBytes, &Settings::negativeTopUps },
 };
 
 const QChar Replacement(0xFFFD);
@@ -199,10 +203,11 @@ void checkSettings(const QByteArray& content, const Values& values)
         if (settings.driver.trimmed().isEmpty())
             EXPECT((c.engine == kelm::Engine::Sqlite) == c.server.isEmpty(), login, c.server);
     } catch (const kelm::Error& error) {
-        // Only a driver name the library does not know, a waiting time or a protocol version is refused,
-        // and it says so.
+        // Only a driver name the library does not know, a waiting time, a protocol version, an
+        // encryption or a CA file for FreeTDS is refused, and it says so.
         const bool named = !settings.driver.trimmed().isEmpty() || !settings.connectTimeout.trimmed().isEmpty()
-            || !settings.statementTimeout.trimmed().isEmpty() || !settings.tdsVersion.trimmed().isEmpty();
+            || !settings.statementTimeout.trimmed().isEmpty() || !settings.tdsVersion.trimmed().isEmpty()
+            || !settings.encryption.trimmed().isEmpty() || !settings.caFile.trimmed().isEmpty();
         EXPECT(named && std::string_view(error.what()).size() > 0, keys[5], QString::fromUtf8(error.what()));
     }
     EXPECT(QDir::isAbsolutePath(settings.cardsPath()), keys[8], settings.cardsPath());

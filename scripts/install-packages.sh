@@ -6,7 +6,7 @@ packages=(
     build-essential cmake pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libsqlite3-dev sqlite3
-    libpq-dev unixodbc-dev unixodbc odbc-postgresql tdsodbc postgresql
+    libpq-dev unixodbc-dev unixodbc odbc-postgresql tdsodbc postgresql openssl
     libbenchmark-dev
     xvfb xauth fonts-noto-cjk
     libpcsclite-dev pcscd vsmartcard-vpcd

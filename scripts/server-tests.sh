@@ -2,7 +2,9 @@
 # The CTest suite of a build folder against a real PostgreSQL server (as root, after building): a
 # throwaway cluster of our own in a temporary folder, listening on 127.0.0.1 on a free port with trust
 # authentication, reached once through libpq and once through PostgreSQL's ODBC driver. Each test
-# database is created and dropped by the tests themselves; the cluster goes at the end.
+# database is created and dropped by the tests themselves; the cluster goes at the end. The cluster
+# also takes TLS, with a certificate for the name localhost only from a CA made here
+# (KELM_TEST_PG_CA); the suite's own connections stay unencrypted (PGSSLMODE) unless a test asks.
 #   bash scripts/server-tests.sh build-test
 #   KELM_TEST_FILTER=faults bash scripts/server-tests.sh build-test   (only the tests whose names match)
 # Left out: the tests labelled pcsc (they need scripts/pcsc-tests.sh's reader stack) and those
@@ -38,23 +40,42 @@ while (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; do
     port=$((port + 1))
 done
 
+# A CA and a server certificate whose only name is localhost: a till that checks it reaches the server
+# as localhost, and is refused as 127.0.0.1.
+ssl="$work/ssl"
+mkdir "$ssl"
+openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 -subj "/CN=kelm test CA" \
+    -keyout "$ssl/ca.key" -out "$ssl/ca.pem" 2>/dev/null
+openssl req -new -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -subj "/CN=localhost" \
+    -keyout "$ssl/server.key" -out "$ssl/server.csr" 2>/dev/null
+printf 'subjectAltName=DNS:localhost\n' >"$ssl/names"
+openssl x509 -req -in "$ssl/server.csr" -CA "$ssl/ca.pem" -CAkey "$ssl/ca.key" -CAcreateserial -days 2 \
+    -extfile "$ssl/names" -out "$ssl/server.crt" 2>/dev/null
+chown postgres:postgres "$ssl/server.key" "$ssl/server.crt"
+chmod 600 "$ssl/server.key"
+
 runuser -u postgres -- "$bin/initdb" -D "$work/data" -U postgres -A trust -E UTF8 --locale=C.UTF-8 >/dev/null
 # fsync off: the cluster is thrown away, and the suite creates and drops a database per test.
 runuser -u postgres -- "$bin/pg_ctl" -D "$work/data" -l "$work/server.log" -w -t 60 \
-    -o "-c listen_addresses=127.0.0.1 -p $port -k $work -c max_connections=300 -c fsync=off" start >/dev/null
+    -o "-c listen_addresses=127.0.0.1 -p $port -k $work -c max_connections=300 -c fsync=off \
+        -c ssl=on -c ssl_cert_file=$ssl/server.crt -c ssl_key_file=$ssl/server.key" start >/dev/null
 echo "PostgreSQL $("$bin/postgres" --version | awk '{print $3}') on 127.0.0.1:$port"
 
-export KELM_TEST_PG_HOST=127.0.0.1 KELM_TEST_PG_PORT=$port KELM_TEST_PG_USER=postgres
+export KELM_TEST_PG_HOST=127.0.0.1 KELM_TEST_PG_PORT=$port KELM_TEST_PG_USER=postgres KELM_TEST_PG_CA=$ssl/ca.pem
+# libpq given no sslmode would take TLS whenever this server offers it: the suite stays in clear, as
+# it always ran, and only what sets 加密 asks for TLS.
+export PGSSLMODE=disable
 export QT_QPA_PLATFORM=offscreen
 failed=()
 for engine in postgresql odbc-postgresql; do
-    # kelm-admin sets up an empty server database as a shop would: tables, key byte, demo data.
-    echo "=== kelm-admin init and demo on $engine"
+    # kelm-admin sets up an empty server database as a shop would: its configuration (a checked,
+    # encrypted line), tables, key byte, demo data.
+    echo "=== kelm-admin configure, init and demo on $engine"
     database="admin_${engine//-/_}"
     runuser -u postgres -- "$bin/createdb" -h 127.0.0.1 -p "$port" "$database"
     mkdir -p "$work/$engine"
-    printf '[config]\n驱动=%s\n服务器=127.0.0.1,%s\n用户名=postgres\n数据库名称=%s\n' "$engine" "$port" "$database" \
-        >"$work/$engine/config.ini"
+    "$build/bin/kelm-admin" --config "$work/$engine/config.ini" configure 驱动="$engine" 服务器="localhost,$port" \
+        用户名=postgres 数据库名称="$database" CA证书="$ssl/ca.pem"
     "$build/bin/kelm-admin" --config "$work/$engine/config.ini" init
     "$build/bin/kelm-admin" --config "$work/$engine/config.ini" demo
     members=$(runuser -u postgres -- "$bin/psql" -h 127.0.0.1 -p "$port" -d "$database" -Atc \

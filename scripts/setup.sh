@@ -10,7 +10,7 @@ cmake --build build -j"$(nproc)"
 
 bin=build/bin
 if [ ! -f "$bin/config.ini" ]; then
-    printf '[config]\n数据库名称=demo.db\n[dqcz]\n操作员=收银员01\n' > "$bin/config.ini"
+    "$bin/kelm-admin" --config "$bin/config.ini" configure 数据库名称=demo.db 操作员=收银员01
 fi
 if [ ! -f "$bin/demo.db" ]; then
     "$bin/kelm-admin" --config "$bin/config.ini" init

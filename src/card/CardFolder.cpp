@@ -38,7 +38,12 @@ CardFolder::CardFolder(QString path)
 
 bool CardFolder::create(QString* error) const
 {
-    if (QDir().mkpath(m_path)) {
+    // The cards hold the installation's card key and every issued card number: a new folder is its
+    // owner's alone. A folder another process made in the meantime is taken as it is.
+    const QFileInfo folder(m_path);
+    const QFileDevice::Permissions ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
+    if (folder.isDir()
+        || (QDir().mkpath(folder.absolutePath()) && (QDir().mkdir(m_path, ownerOnly) || QFileInfo(m_path).isDir()))) {
         return true;
     }
     setError(error, QStringLiteral("cannot create the card folder %1").arg(QDir::toNativeSeparators(m_path)));
@@ -218,8 +223,12 @@ bool CardFolder::writeFile(const QString& fileName, const QByteArray& contents, 
         setError(error, QStringLiteral("cannot replace the link %1").arg(QDir::toNativeSeparators(fileName)));
         return false;
     }
+    // QSaveFile gives the file it replaces that file's mode; a new one is its owner's alone.
+    const bool replacing = QFileInfo::exists(fileName);
     QSaveFile file(fileName);
-    if (file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size() && file.commit()) {
+    if (file.open(QIODevice::WriteOnly)
+        && (replacing || file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+        && file.write(contents) == contents.size() && file.commit()) {
         return true;
     }
     setError(error, QStringLiteral("cannot write %1: %2").arg(QDir::toNativeSeparators(fileName), file.errorString()));

@@ -1,6 +1,7 @@
 #include "common/Database.h"
 
 #include "common/NumberText.h"
+#include "common/ServerAddress.h"
 
 namespace kelm {
 
@@ -85,6 +86,13 @@ void Database::rollback() noexcept
     } catch (...) {
         // The server rolls back what a broken session left open.
     }
+}
+
+bool ConnectionSettings::travelsInClear() const
+{
+    return engine != Engine::Sqlite
+        && (encryption == Encryption::DriverDefault || encryption == Encryption::Disable)
+        && !ServerAddress::parse(server).onThisMachine();
 }
 
 bool hasTable(Database& db, std::string_view table)

@@ -78,6 +78,13 @@ using RowHandler = std::function<bool(const Row&)>;
 // schema, the same client code as SQL Server.
 enum class Engine { Sqlite, PostgreSql, SqlServer, PostgreSqlOdbc };
 
+// What the line to a server must be (config.ini's 加密). DriverDefault leaves it to each driver, as
+// the tills always did: libpq tries TLS but takes any certificate, psqlODBC never encrypts, FreeTDS
+// encrypts only for a server that insists. Require refuses a server that will not encrypt;
+// VerifyFull also refuses one whose certificate does not chain to the CA file or does not carry the
+// name the till connects to.
+enum class Encryption { DriverDefault, Disable, Require, VerifyFull };
+
 struct ConnectionSettings
 {
     Engine engine = Engine::Sqlite;
@@ -92,6 +99,12 @@ struct ConnectionSettings
     int connectTimeout = 10;
     int statementTimeout = 10;
     QString tdsVersion; // FreeTDS's protocol version for SQL Server; empty: 7.1
+    Encryption encryption = Encryption::DriverDefault;
+    QString caFile; // absolute path of the CA certificates for PostgreSQL; empty: libpq's own default
+
+    // No TLS was asked for, and the server is not on the till's own machine: what the till sends
+    // (logins, PINs, ID numbers) may cross the shop's network in clear.
+    bool travelsInClear() const;
 };
 
 // A command that ended because the server did not answer in time. The connection it was on may

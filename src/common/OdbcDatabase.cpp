@@ -544,20 +544,43 @@ QString OdbcDatabase::connectionString(const ConnectionSettings& settings)
         + attribute(QStringLiteral("PWD"), settings.password);
     const int seconds = settings.statementTimeout;
     if (postgres) {
+        // Without 加密 the driver's own default stays: no TLS at all.
+        static const QString modes[] = {QString(), QStringLiteral("disable"), QStringLiteral("require"),
+                                        QStringLiteral("verify-full")};
+        const QString& mode = modes[static_cast<int>(settings.encryption)];
+        if (!mode.isEmpty())
+            text += QStringLiteral("SSLmode=") + mode + u';';
         // The driver's libpq keeps the line alive as the libpq backend does, and the server ends a
-        // wait for another session's lock itself. The login timeout is libpq's connect_timeout.
+        // wait for another session's lock itself. The login timeout is libpq's connect_timeout. The
+        // driver has no key of its own for the CA file: its libpq takes it, quoted as libpq reads a
+        // value, inside the braces the driver reads (where "}" is doubled).
+        QString caFile;
+        if (!settings.caFile.isEmpty()) {
+            QString path = settings.caFile;
+            path.replace(u'\\', QStringLiteral("\\\\"))
+                .replace(u'\'', QStringLiteral("\\'"))
+                .replace(u'}', QStringLiteral("}}"));
+            caFile = QStringLiteral(" sslrootcert='") + path + u'\'';
+        }
         text += QStringLiteral("KeepaliveTime=%1;KeepaliveInterval=%2;pqopt={keepalives_count=3 tcp_user_timeout=%3 "
-                               "options='-c lock_timeout=%4'};")
+                               "options='-c lock_timeout=%4'%5};")
                     .arg(seconds)
                     .arg(std::max(1, seconds / 3))
                     .arg(seconds * 1000)
-                    .arg(seconds * 1000 - 500);
+                    .arg(seconds * 1000 - 500)
+                    .arg(caFile);
     } else {
         // FreeTDS given no version probes for one, and a server that takes the connection but never
         // answers then holds the login past its timeout. 7.1 is the version SQL Server 2000 speaks,
         // and every later SQL Server accepts it; the tables need nothing newer.
         const QString version = settings.tdsVersion.isEmpty() ? QStringLiteral("7.1") : settings.tdsVersion;
         text += QStringLiteral("ClientCharset=UTF-8;") + attribute(QStringLiteral("TDS_Version"), version);
+        // FreeTDS given a connection string reads no freetds.conf, so it checks no certificate: both
+        // modes refuse a server that will not encrypt, before the login and its password are sent.
+        if (settings.encryption == Encryption::Disable)
+            text += QStringLiteral("Encryption=off;");
+        else if (settings.encryption != Encryption::DriverDefault)
+            text += QStringLiteral("Encryption=require;");
     }
     return text;
 }

@@ -4,6 +4,8 @@
 #include "common/ServerAddress.h"
 #include "common/StatementText.h"
 
+#include <QFile>
+
 #include <libpq-fe.h>
 
 #include <poll.h>
@@ -45,6 +47,21 @@ struct ResultDeleter
     void operator()(PGresult* result) const { PQclear(result); }
 };
 using Result = std::unique_ptr<PGresult, ResultDeleter>;
+
+QByteArray sslMode(Encryption encryption)
+{
+    switch (encryption) {
+    case Encryption::Disable:
+        return "disable";
+    case Encryption::Require:
+        return "require";
+    case Encryption::VerifyFull:
+        return "verify-full";
+    case Encryption::DriverDefault:
+        break;
+    }
+    return {};
+}
 
 std::string trimmedMessage(const char* message)
 {
@@ -118,6 +135,8 @@ void PostgresDatabase::open(const ConnectionSettings& settings)
     const QByteArray user = settings.user.toUtf8();
     const QByteArray password = settings.password.toUtf8();
     const QByteArray database = settings.database.toUtf8();
+    const QByteArray mode = sslMode(settings.encryption);
+    const QByteArray caFile = QFile::encodeName(settings.caFile);
     // Empty values are left out so that libpq's own defaults (local socket, port 5432) apply.
     std::vector<const char*> keys;
     std::vector<const char*> values;
@@ -132,6 +151,9 @@ void PostgresDatabase::open(const ConnectionSettings& settings)
     add("user", user);
     add("password", password);
     add("dbname", database);
+    // Without 加密 libpq's own default stays (prefer: TLS when the server offers it, any certificate).
+    add("sslmode", mode);
+    add("sslrootcert", caFile);
     // A server that takes the connection but never answers is given up after the connect timeout
     // (libpq waits at least 2 seconds). Keepalives and the user timeout find a line that broke
     // while the till was idle, before the next command meets it. The lock timeout makes a

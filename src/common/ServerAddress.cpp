@@ -1,5 +1,7 @@
 #include "common/ServerAddress.h"
 
+#include <arpa/inet.h>
+
 namespace kelm {
 
 ServerAddress ServerAddress::parse(const QString& server)
@@ -20,6 +22,25 @@ QString ServerAddress::display() const
 {
     const QString shown = host.isEmpty() ? QStringLiteral("(本机)") : host;
     return port.isEmpty() ? shown : shown + u':' + port;
+}
+
+bool ServerAddress::onThisMachine() const
+{
+    QString name = host.left(host.indexOf(u'\\'));
+    if (name.startsWith(u'[') && name.endsWith(u']'))
+        name = name.mid(1, name.size() - 2);
+    if (name.isEmpty() || name.startsWith(u'/'))
+        return true;
+    if (name.compare(u"localhost", Qt::CaseInsensitive) == 0 || name.compare(u"localhost.", Qt::CaseInsensitive) == 0)
+        return true;
+    const QByteArray text = name.toLatin1();
+    in_addr v4 = {};
+    if (inet_pton(AF_INET, text.constData(), &v4) == 1)
+        return (ntohl(v4.s_addr) >> 24) == 127;
+    in6_addr v6 = {};
+    if (inet_pton(AF_INET6, text.constData(), &v6) == 1)
+        return IN6_IS_ADDR_LOOPBACK(&v6) || (IN6_IS_ADDR_V4MAPPED(&v6) && v6.s6_addr[12] == 127);
+    return false;
 }
 
 } // namespace kelm

@@ -15,6 +15,9 @@ struct ServerAddress
     static ServerAddress parse(const QString& server);
     // "host" or "host:port", for messages.
     QString display() const;
+    // The server runs on the till's own machine: no host or a socket folder (a local socket),
+    // localhost, or a loopback address (127.0.0.0/8, ::1). An instance name does not change the host.
+    bool onThisMachine() const;
 };
 
 } // namespace kelm

@@ -31,28 +31,47 @@ int seconds(const QString& key, const QString& value, int fallback)
     return number;
 }
 
+constexpr int LoginBytes = ProfileReader::ValueBytes;
+
+constexpr Settings::Key Keys[] = {
+    {u"config", u"服务器", LoginBytes, &Settings::server},
+    {u"config", u"用户名", LoginBytes, &Settings::user},
+    {u"config", u"密码", LoginBytes, &Settings::password},
+    {u"config", u"数据库名称", LoginBytes, &Settings::database},
+    {u"config", u"驱动", LoginBytes, &Settings::driver},
+    {u"config", u"ODBC驱动", PathBytes, &Settings::odbcDriver},
+    {u"config", u"加密", LoginBytes, &Settings::encryption},
+    {u"config", u"CA证书", PathBytes, &Settings::caFile},
+    {u"config", u"连接超时", LoginBytes, &Settings::connectTimeout},
+    {u"config", u"执行超时", LoginBytes, &Settings::statementTimeout},
+    {u"config", u"TDS版本", LoginBytes, &Settings::tdsVersion},
+    {u"config", u"读卡器", LoginBytes, &Settings::readerLibrary},
+    {u"config", u"读卡器名称", PathBytes, &Settings::readerName},
+    {u"config", u"卡片目录", PathBytes, &Settings::cardsFolder},
+    {u"config", u"收银机", LoginBytes, &Settings::tillName},
+    {u"config", u"允许负数充值", LoginBytes, &Settings::negativeTopUps},
+    {u"dqcz", u"操作员", LoginBytes, &Settings::operatorName},
+};
+
 } // namespace
+
+std::span<const Settings::Key> Settings::keys()
+{
+    return Keys;
+}
 
 Settings Settings::load(const QString& configPath)
 {
-    const ProfileReader profile(configPath);
+    return read(ProfileReader(configPath), QFileInfo(configPath).absolutePath());
+}
+
+Settings Settings::read(const ProfileReader& profile, const QString& folder)
+{
     Settings settings;
-    settings.server = profile.value(QStringLiteral("config"), QStringLiteral("服务器"));
-    settings.user = profile.value(QStringLiteral("config"), QStringLiteral("用户名"));
-    settings.password = profile.value(QStringLiteral("config"), QStringLiteral("密码"));
-    settings.database = profile.value(QStringLiteral("config"), QStringLiteral("数据库名称"));
-    settings.operatorName = profile.value(QStringLiteral("dqcz"), QStringLiteral("操作员"));
-    settings.driver = profile.value(QStringLiteral("config"), QStringLiteral("驱动"));
-    settings.odbcDriver = profile.value(QStringLiteral("config"), QStringLiteral("ODBC驱动"), PathBytes);
-    settings.readerLibrary = profile.value(QStringLiteral("config"), QStringLiteral("读卡器"));
-    settings.readerName = profile.value(QStringLiteral("config"), QStringLiteral("读卡器名称"), PathBytes);
-    settings.cardsFolder = profile.value(QStringLiteral("config"), QStringLiteral("卡片目录"), PathBytes);
-    settings.tillName = profile.value(QStringLiteral("config"), QStringLiteral("收银机"));
-    settings.negativeTopUps = profile.value(QStringLiteral("config"), QStringLiteral("允许负数充值"));
-    settings.connectTimeout = profile.value(QStringLiteral("config"), QStringLiteral("连接超时"));
-    settings.statementTimeout = profile.value(QStringLiteral("config"), QStringLiteral("执行超时"));
-    settings.tdsVersion = profile.value(QStringLiteral("config"), QStringLiteral("TDS版本"));
-    settings.folder = QFileInfo(configPath).absolutePath();
+    for (const Key& key : Keys)
+        settings.*key.field
+            = profile.value(QString::fromUtf16(key.section), QString::fromUtf16(key.name), key.maxBytes);
+    settings.folder = folder;
     return settings;
 }
 
@@ -83,6 +102,20 @@ ConnectionSettings Settings::connection() const
                         .arg(tdsVersion)
                         .toStdString());
 
+    const QString mode = encryption.trimmed().toLower();
+    if (mode == u"disable")
+        c.encryption = Encryption::Disable;
+    else if (mode == u"require")
+        c.encryption = Encryption::Require;
+    else if (mode == u"verify-full")
+        c.encryption = Encryption::VerifyFull;
+    else if (!mode.isEmpty())
+        throw Error(QStringLiteral("config.ini 中的“加密”值“%1”无法识别，应为 disable、require 或 verify-full。")
+                        .arg(encryption)
+                        .toStdString());
+    if (!caFile.trimmed().isEmpty())
+        c.caFile = QDir(folder).absoluteFilePath(caFile.trimmed());
+
     const QString name = driver.trimmed().toLower();
     if (name.isEmpty())
         c.engine = c.server.isEmpty() ? Engine::Sqlite : Engine::SqlServer;
@@ -98,6 +131,10 @@ ConnectionSettings Settings::connection() const
         throw Error(QStringLiteral("config.ini 中的“驱动”值“%1”无法识别，应为 sqlite、postgresql、sqlserver 或 "
                                    "odbc-postgresql。")
                         .arg(driver)
+                        .toStdString());
+    // FreeTDS takes no CA file from the connection string: a key it ignored would look like a check.
+    if (c.engine == Engine::SqlServer && !c.caFile.isEmpty())
+        throw Error(QStringLiteral("config.ini 中的“CA证书”只用于 PostgreSQL：经 FreeTDS 连接 SQL Server 时无法指定证书文件。")
                         .toStdString());
     return c;
 }

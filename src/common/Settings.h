@@ -4,7 +4,11 @@
 
 #include <QString>
 
+#include <span>
+
 namespace kelm {
+
+class ProfileReader;
 
 // What a top-level screen reads from config.ini at every load.
 struct Settings
@@ -42,19 +46,37 @@ struct Settings
     // shop's tills always did).
     QString tillName;
     QString negativeTopUps;
+    // Section "config", optional: what the line to a server must be (加密: disable, require or
+    // verify-full; empty leaves it to the driver) and the CA certificates a PostgreSQL server's
+    // certificate must chain to (CA证书, a file; relative to config.ini's folder).
+    QString encryption;
+    QString caFile;
 
     // The folder config.ini was read from; relative paths in it are taken from there.
     QString folder;
 
     static QString pathIn(const QString& folder) { return folder + QStringLiteral("/config.ini"); }
     static Settings load(const QString& configPath);
+    // The settings a config.ini of this content in this folder gives.
+    static Settings read(const ProfileReader& profile, const QString& folder);
+
+    // Every key of config.ini, in the order a new config.ini lists them, with the bytes a value keeps.
+    struct Key
+    {
+        const char16_t* section;
+        const char16_t* name;
+        int maxBytes;
+        QString Settings::*field;
+    };
+    static std::span<const Key> keys();
 
     // The login as the original OLE DB connection string, with nothing escaped:
     // provider=sqloledb;server=…;user id=…;password=…;database=…
     QString connectionString() const;
 
-    // The engine and login to open; throws kelm::Error for a driver name it does not know and for a
-    // waiting time that is no whole number of seconds from 1 to 600.
+    // The engine and login to open; throws kelm::Error for a driver name it does not know, for a
+    // waiting time that is no whole number of seconds from 1 to 600, for an encryption it does not
+    // know and for a CA file given to FreeTDS, which cannot take one.
     ConnectionSettings connection() const;
     QString cardsPath() const;
     QString till() const;

@@ -2,6 +2,11 @@
 
 #include "card/ReaderLibrary.h"
 #include "common/CardKeyTable.h"
+#include "common/ServerAddress.h"
+
+#include <QFile>
+
+#include <sys/stat.h>
 
 namespace kelm {
 
@@ -45,6 +50,29 @@ Settings Module1::loadSettings()
         }
     }
     return settings;
+}
+
+QStringList Module1::exposureWarnings(const Settings& settings, const ConnectionSettings& connection)
+{
+    QStringList due;
+    struct stat status = {};
+    if (!m_readablePasswordTold && !connection.password.isEmpty()
+        && ::stat(QFile::encodeName(m_seams.configPath).constData(), &status) == 0
+        && (status.st_mode & (S_IRGRP | S_IROTH)) != 0) {
+        m_readablePasswordTold = true;
+        QString quoted = m_seams.configPath;
+        quoted.replace(u'\'', QStringLiteral("'\\''"));
+        due << QStringLiteral("config.ini（%1）里有数据库密码，本机的其他账户也能读取这个文件。请管理员运行：chmod 600 '%2'")
+                   .arg(m_seams.configPath, quoted);
+    }
+    const QDate today = QDate::currentDate();
+    if (m_clearLineToldOn != today && connection.travelsInClear()) {
+        m_clearLineToldOn = today;
+        due << QStringLiteral("与数据库服务器 %1 的连接没有加密：会员的密码、身份证号和电话会以明文经过网络。"
+                              "请管理员在 config.ini 中设置“加密=verify-full”。")
+                   .arg(ServerAddress::parse(settings.server).display());
+    }
+    return due;
 }
 
 } // namespace kelm

@@ -8,6 +8,9 @@
 #include "common/Settings.h"
 #include "common/SharedConnection.h"
 
+#include <QDate>
+#include <QStringList>
+
 #include <functional>
 #include <memory>
 
@@ -42,6 +45,10 @@ public:
     ReaderPort& readerPort() { return m_readerPort; }
     // The card key's 标识 from table bz, for the card sequences of every screen.
     CardSequences::CardKeyIdentifier cardKeyIdentifier();
+    // What a top-level load must tell the cashier about how this till keeps and reaches its data:
+    // a database password others on the machine can read (once), a server reached in clear (once a
+    // day). Each text is returned only when it is due.
+    QStringList exposureWarnings(const Settings& settings, const ConnectionSettings& connection);
     AuditTrail& audit() { return m_audit; }
     PinTries& pinTries() { return m_pinTries; }
 
@@ -66,6 +73,8 @@ private:
     PinTries m_pinTries;
     QString m_operatorName;
     bool m_negativeTopUpsAllowed = true;
+    bool m_readablePasswordTold = false;
+    QDate m_clearLineToldOn;
 };
 
 } // namespace kelm

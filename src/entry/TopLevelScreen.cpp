@@ -69,13 +69,16 @@ void TopLevelScreen::loadSettingsAndConnect()
     for (int i = 0; i < 5; ++i)
         m_settingsFields[i]->setText(values[i]);
     // The screen's class identifies it as a holder of the connection across its reloads.
-    shared.sharedConnection().open(settings.connection(), metaObject());
+    const ConnectionSettings connection = settings.connection();
+    shared.sharedConnection().open(connection, metaObject());
     Database& db = shared.database();
     shared.pinTries().refresh(db);
     if (shared.audit().refresh(db)) {
         shared.messages().inform(QStringLiteral("这个数据库没有审计表 kelm_audit：余额、积分、会员和礼品的改动不会留下记录。"
                                                 "请管理员运行 kelm-admin upgrade。"));
     }
+    for (const QString& warning : shared.exposureWarnings(settings, connection))
+        shared.messages().inform(warning);
 }
 
 void TopLevelScreen::closeConnection()

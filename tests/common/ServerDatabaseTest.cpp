@@ -19,8 +19,12 @@
 #include <QTest>
 
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include <atomic>
+#include <thread>
 
 using namespace kelm;
 
@@ -37,6 +41,20 @@ class ServerDatabaseTest : public QObject
             return QString::fromUtf8(failure.what());
         }
         return QStringLiteral("<opened>");
+    }
+
+    // A socket listening on a free port of 127.0.0.1, which address then holds; -1 on failure.
+    static int listenOnLoopback(sockaddr_in& address)
+    {
+        const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof address;
+        if (::bind(listener, reinterpret_cast<sockaddr*>(&address), size) == 0 && ::listen(listener, 8) == 0
+            && ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size) == 0)
+            return listener;
+        ::close(listener);
+        return -1;
     }
 
 private slots:
@@ -62,6 +80,12 @@ private slots:
         QCOMPARE(ServerAddress::parse(QStringLiteral("POS01\\SQLEXPRESS")).host, QStringLiteral("POS01\\SQLEXPRESS"));
         QCOMPARE(ServerAddress::parse(QStringLiteral("::1")).host, QStringLiteral("::1"));
         QVERIFY(ServerAddress::parse(QStringLiteral("::1")).port.isEmpty());
+        // The servers a till reaches without crossing the shop's network, and some that it does not.
+        for (const char* local :
+             {"", "/var/run/postgresql", "LOCALHOST,5432", "127.9.9.9:5433", "::1", "localhost\\SQLEXPRESS"})
+            QVERIFY2(ServerAddress::parse(QString::fromUtf8(local)).onThisMachine(), local);
+        for (const char* remote : {"POS01,1433", "10.0.0.5:5433", "128.0.0.1", "fe80::1", "localhost.shop.example"})
+            QVERIFY2(!ServerAddress::parse(QString::fromUtf8(remote)).onThisMachine(), remote);
     }
 
     void serverDecimalsBecomeWholeNumbersOrReals()
@@ -99,8 +123,9 @@ private slots:
         sqlServer.tdsVersion.clear();
         QVERIFY(OdbcDatabase::connectionString(sqlServer).endsWith(QStringLiteral(";TDS_Version=7.1;")));
 
-        // A waiting time that is no whole number of seconds, or a version FreeTDS would probe for, is refused.
-        for (const char* line : {"执行超时=0", "连接超时=2.5", "TDS版本=auto"}) {
+        // A waiting time that is no whole number of seconds, a version FreeTDS would probe for, an
+        // encryption no driver is told, or a CA file for FreeTDS, which cannot take one, is refused.
+        for (const char* line : {"执行超时=0", "连接超时=2.5", "TDS版本=auto", "加密=prefer", "服务器=db1\nCA证书=ca.pem"}) {
             QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
             file.write(QByteArray("[config]\n") + line + '\n');
             file.close();
@@ -113,13 +138,9 @@ private slots:
     // its connect timeout (libpq waits at least 2 seconds) and names the server.
     void anUnreachableServerIsNamedInTheFailure()
     {
-        const int silent = ::socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in address = {};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof address;
-        QVERIFY(::bind(silent, reinterpret_cast<sockaddr*>(&address), size) == 0 && ::listen(silent, 8) == 0
-                && ::getsockname(silent, reinterpret_cast<sockaddr*>(&address), &size) == 0);
+        const int silent = listenOnLoopback(address);
+        QVERIFY(silent >= 0);
         ConnectionSettings settings;
         settings.user = QStringLiteral("kelm");
         settings.database = QStringLiteral("shop");
@@ -138,6 +159,98 @@ private slots:
             }
         }
         ::close(silent);
+    }
+
+    // A server that answers the pre-login saying it cannot encrypt. Told to encrypt, FreeTDS ends the
+    // connection there: the login, with the password in it, is never sent.
+    void aSqlServerThatWillNotEncryptNeverHearsTheLogin()
+    {
+        sockaddr_in address = {};
+        const int listener = listenOnLoopback(address);
+        QVERIFY(listener >= 0);
+        std::atomic<int> afterPrelogin{-1}; // the type of the packet sent after the answer; 0: none
+        std::thread server([&] {
+            pollfd waiting{listener, POLLIN, 0};
+            if (::poll(&waiting, 1, 5000) != 1)
+                return;
+            const int line = ::accept(listener, nullptr, nullptr);
+            const timeval patience{5, 0};
+            ::setsockopt(line, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
+            // A TDS packet: type, status, length with the 8-byte header (big-endian), ...; 0 when none came.
+            const auto packet = [line]() -> int {
+                unsigned char header[8];
+                if (::recv(line, header, sizeof header, MSG_WAITALL) != sizeof header)
+                    return 0;
+                std::vector<char> rest(std::max(0, (header[2] << 8 | header[3]) - 8) + 1);
+                ::recv(line, rest.data(), rest.size() - 1, MSG_WAITALL);
+                return header[0];
+            };
+            if (packet() == 0x12) {
+                // The answer holds one option, encryption, set to "not supported".
+                const unsigned char answer[] = {0x04, 0x01, 0x00, 0x0F, 0,    0,    1,   0,
+                                                0x01, 0x00, 0x06, 0x00, 0x01, 0xFF, 0x02};
+                ::send(line, answer, sizeof answer, MSG_NOSIGNAL);
+                afterPrelogin = packet();
+            }
+            ::close(line);
+        });
+        ConnectionSettings settings;
+        settings.engine = Engine::SqlServer;
+        settings.server = QStringLiteral("127.0.0.1:%1").arg(ntohs(address.sin_port));
+        settings.user = QStringLiteral("sa");
+        settings.password = QStringLiteral("till-secret");
+        settings.database = QStringLiteral("shop");
+        settings.encryption = Encryption::Require;
+        const QString failure = failureOf(Engine::SqlServer, settings);
+        server.join();
+        ::close(listener);
+        QVERIFY2(failure.startsWith(QStringLiteral("无法打开数据库“shop”")) && failure.contains(settings.server),
+                 qPrintable(failure));
+        QCOMPARE(afterPrelogin.load(), 0);
+    }
+
+    // 加密 and CA证书 on the server scripts/server-tests.sh starts, whose certificate carries the name
+    // localhost only: verify-full reaches it as localhost and is refused as 127.0.0.1, naming the
+    // server and the certificate; require takes any name; disable stays in clear.
+    void theLineIsEncryptedAsConfigIniAsks_data()
+    {
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<QString>("lines");
+        QTest::addColumn<QString>("encrypted"); // as pg_stat_ssl tells, or "refused"
+        QTest::newRow("verify-full as localhost") << "localhost" << "加密=verify-full\nCA证书=ca.pem\n" << "yes";
+        QTest::newRow("verify-full as 127.0.0.1") << "127.0.0.1" << "加密=verify-full\nCA证书=ca.pem\n" << "refused";
+        QTest::newRow("require") << "127.0.0.1" << "加密= Require \n" << "yes";
+        QTest::newRow("disable") << "localhost" << "加密=disable\n" << "no";
+    }
+
+    void theLineIsEncryptedAsConfigIniAsks()
+    {
+        if (TestDatabase::engine() == Engine::Sqlite)
+            QSKIP("a database file has no line to encrypt");
+        QFETCH(QString, host);
+        QFETCH(QString, lines);
+        QFETCH(QString, encrypted);
+        TestDatabase t;
+        QVERIFY2(QFile::copy(qEnvironmentVariable("KELM_TEST_PG_CA"), t.folder() + QStringLiteral("/ca.pem")),
+                 "KELM_TEST_PG_CA must name the CA of the server's certificate, as scripts/server-tests.sh does");
+        const QString server = host + u',' + ServerAddress::parse(t.connection().server).port;
+        t.writeConfig(t.configLines().replace(t.connection().server, server) + lines);
+        QString shown;
+        try {
+            auto db = SharedConnection::createDatabase(t.connection().engine);
+            db->open(Settings::load(t.configPath()).connection());
+            db->query("SELECT CASE WHEN ssl THEN 'yes' ELSE 'no' END FROM pg_stat_ssl WHERE pid = pg_backend_pid()", {},
+                      [&](const Row& row) {
+                          shown = row.cell(0).toText();
+                          return false;
+                      });
+        } catch (const DatabaseError& failure) {
+            const QString message = QString::fromUtf8(failure.what());
+            QVERIFY2(message.contains(ServerAddress::parse(server).display()) && message.contains(u"certificate"),
+                     failure.what());
+            shown = QStringLiteral("refused");
+        }
+        QCOMPARE(shown, encrypted);
     }
 
     void aDatabaseThatDoesNotExistIsNamedInTheFailure()

@@ -8,6 +8,14 @@ FaultyDatabase::FaultyDatabase(std::unique_ptr<Database> inner, DatabaseFaults& 
 {
 }
 
+void FaultyDatabase::open(const ConnectionSettings& settings)
+{
+    ConnectionSettings reached = settings;
+    if (!m_faults.server.isEmpty())
+        reached.server = m_faults.server;
+    m_inner->open(reached);
+}
+
 void FaultyDatabase::pass(std::string_view sql)
 {
     m_faults.sent << QString::fromUtf8(sql.data(), static_cast<qsizetype>(sql.size()));

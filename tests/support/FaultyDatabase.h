@@ -17,6 +17,9 @@ struct DatabaseFaults
     int breaksAfter = -1;
     // Called after each query or statement that went through.
     std::function<void()> afterEach;
+    // Non-empty: every connection goes to this server, whatever config.ini names (a till set up
+    // for a server elsewhere reaches the test's).
+    QString server;
 
     void breakAfter(int count) { breaksAfter = count; }
     void mend() { breaksAfter = -1; }
@@ -30,7 +33,7 @@ class FaultyDatabase : public kelm::Database
 public:
     FaultyDatabase(std::unique_ptr<kelm::Database> inner, DatabaseFaults& faults);
 
-    void open(const kelm::ConnectionSettings& settings) override { m_inner->open(settings); }
+    void open(const kelm::ConnectionSettings& settings) override;
     void close() override
     {
         forgetTransaction();

@@ -149,8 +149,10 @@ QString TestDatabase::configLines() const
 
 void TestDatabase::writeConfig(const QString& text) const
 {
+    // Its owner's alone, as kelm-admin writes it: a till warns of a password others could read.
     QFile file(configPath());
     file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     file.write(text.toUtf8());
 }
 

@@ -4,6 +4,7 @@
 #include "common/CardKeyTable.h"
 #include "common/GiftTable.h"
 #include "common/MemberTable.h"
+#include "common/ProfileReader.h"
 #include "common/SchemaScript.h"
 #include "common/Settings.h"
 #include "common/SharedConnection.h"
@@ -13,6 +14,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QTemporaryFile>
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <optional>
+#include <vector>
 
 namespace kelm::AdminCommands {
 
@@ -76,9 +85,12 @@ int init(const QString& configPath, QTextStream& out, QTextStream& err)
                 err << "config.ini names no database file (key 数据库名称 in section config)\n";
                 return 1;
             }
-            // The library never creates a database; setting one up is this tool's job.
+            // The library never creates a database; setting one up is this tool's job. The file holds
+            // every member's PIN and ID number: only its owner reads it (SQLite gives its journal the
+            // same mode).
             QFile file(QDir(connection.baseFolder).absoluteFilePath(connection.database));
-            if (!file.exists() && !file.open(QIODevice::WriteOnly)) {
+            const QFileDevice::Permissions ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+            if (!file.exists() && !file.open(QIODevice::WriteOnly | QIODevice::NewOnly, ownerOnly)) {
                 err << "cannot create " << file.fileName() << ": " << file.errorString() << "\n";
                 return 1;
             }
@@ -178,6 +190,100 @@ int audit(const QString& configPath, const QString& cardNumber, QTextStream& out
         err << QString::fromUtf8(failure.what()) << "\n";
         return 1;
     }
+}
+
+int configure(const QString& configPath, const QStringList& assignments, bool replace, QTextStream& out,
+              QTextStream& err)
+{
+    const std::span<const Settings::Key> keys = Settings::keys();
+    std::vector<std::optional<QString>> given(keys.size());
+    const auto indexOf = [&](QStringView name) -> std::size_t {
+        for (std::size_t i = 0; i < keys.size(); ++i) {
+            if (name.compare(QString::fromUtf16(keys[i].name), Qt::CaseInsensitive) == 0)
+                return i;
+        }
+        return keys.size();
+    };
+    for (const QString& assignment : assignments) {
+        const qsizetype equals = assignment.indexOf(u'=');
+        const std::size_t key = indexOf(QStringView(assignment).left(equals).trimmed());
+        if (equals < 0 || key == keys.size()) {
+            QStringList names;
+            for (const Settings::Key& k : keys)
+                names << QString::fromUtf16(k.name);
+            err << "not a KEY=VALUE of config.ini: " << assignment << "\nthe keys: " << names.join(u' ') << "\n";
+            return 1;
+        }
+        const QString value = assignment.mid(equals + 1);
+        if (given[key] || value.contains(u'\n') || value.contains(u'\r')) {
+            err << QString::fromUtf16(keys[key].name) << (given[key] ? " is given twice\n" : " holds a line break\n");
+            return 1;
+        }
+        given[key] = value;
+    }
+    // A new configuration asks for what the shop's tills never had: a checked, encrypted line to a
+    // server, and no negative top-ups. Given values stay as given.
+    const auto defaultTo = [&](const char16_t* name, const char* value) {
+        std::optional<QString>& slot = given[indexOf(QStringView(name))];
+        if (!slot)
+            slot = QString::fromUtf8(value);
+    };
+    const std::optional<QString>& server = given[indexOf(u"服务器")];
+    if (server && !server->trimmed().isEmpty())
+        defaultTo(u"加密", "verify-full");
+    defaultTo(u"允许负数充值", "否");
+
+    QString text;
+    QString section;
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        if (!given[i])
+            continue;
+        if (section != QString::fromUtf16(keys[i].section)) {
+            section = QString::fromUtf16(keys[i].section);
+            text += u'[' + section + QStringLiteral("]\n");
+        }
+        text += QString::fromUtf16(keys[i].name) + u'=' + *given[i] + u'\n';
+    }
+
+    // What a till would read from it: every value whole, and settings a till can open.
+    const QFileInfo target(configPath);
+    const Settings settings = Settings::read(ProfileReader::fromBytes(text.toUtf8()), target.absolutePath());
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        if (given[i] && settings.*keys[i].field != *given[i]) {
+            err << QString::fromUtf16(keys[i].name) << ": a till reads at most " << keys[i].maxBytes
+                << " bytes of it\n";
+            return 1;
+        }
+    }
+    try {
+        settings.connection();
+    } catch (const Error& failure) {
+        err << QString::fromUtf8(failure.what()) << "\n";
+        return 1;
+    }
+
+    // The file holds the database login: it is made readable by its owner only, and appears whole
+    // or not at all. Without --force a link to its name is made, which fails where a file is.
+    QTemporaryFile file(target.absolutePath() + QStringLiteral("/.config.ini.XXXXXX"));
+    const QByteArray bytes = text.toUtf8();
+    if (!file.open() || !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)
+        || file.write(bytes) != bytes.size() || !file.flush() || ::fsync(file.handle()) != 0) {
+        err << "cannot write " << configPath << ": " << file.errorString() << "\n";
+        return 1;
+    }
+    const QByteArray from = QFile::encodeName(file.fileName());
+    const QByteArray to = QFile::encodeName(target.absoluteFilePath());
+    if ((replace ? ::rename(from.constData(), to.constData()) : ::link(from.constData(), to.constData())) != 0) {
+        if (errno == EEXIST)
+            err << configPath << " exists; --force replaces it\n";
+        else
+            err << "cannot write " << configPath << ": " << QString::fromLocal8Bit(std::strerror(errno)) << "\n";
+        return 1;
+    }
+    if (replace)
+        file.setAutoRemove(false);
+    out << "wrote " << configPath << ", readable by its owner only\n";
+    return 0;
 }
 
 int demo(const QString& configPath, QTextStream& out, QTextStream& err)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QTextStream>
 
 namespace kelm::AdminCommands {
@@ -19,6 +20,13 @@ int upgrade(const QString& configPath, QTextStream& out, QTextStream& err);
 
 // Prints the audit, newest first: every change, or those of one card number.
 int audit(const QString& configPath, const QString& cardNumber, QTextStream& out, QTextStream& err);
+
+// Writes a new config.ini from KEY=VALUE words (the keys of config.ini; 操作员 goes to section dqcz),
+// in UTF-8 and readable by its owner only. A configuration that names a server gets 加密=verify-full
+// and every one 允许负数充值=否, unless given otherwise. Refuses keys it does not know, values a till
+// would cut or refuse, and an existing file unless replace is set.
+int configure(const QString& configPath, const QStringList& assignments, bool replace, QTextStream& out,
+              QTextStream& err);
 
 // Adds sample members and gifts.
 int demo(const QString& configPath, QTextStream& out, QTextStream& err);

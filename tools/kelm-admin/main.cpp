@@ -14,6 +14,11 @@
 namespace {
 
 const char Usage[] = "usage: kelm-admin [--config PATH] COMMAND\n"
+                     "  configure [--force] KEY=VALUE...\n"
+                     "                      write a new config.ini, readable by its owner only; KEY is a\n"
+                     "                      key of config.ini (操作员 for section dqcz); 加密=verify-full\n"
+                     "                      when 服务器 is given and 允许负数充值=否 unless told otherwise;\n"
+                     "                      --force replaces an existing file\n"
                      "  init                create the six tables and the card key byte\n"
                      "  demo                add sample members and gifts\n"
                      "  check               list card numbers that more than one member holds\n"
@@ -45,6 +50,11 @@ int main(int argc, char** argv)
         return 2;
     }
     const QString command = args.takeFirst();
+    if (command == u"configure") {
+        const bool replace = args.removeAll(QStringLiteral("--force")) > 0;
+        if (!args.isEmpty())
+            return kelm::AdminCommands::configure(configPath, args, replace, out, err);
+    }
     if (command == u"init" && args.isEmpty())
         return kelm::AdminCommands::init(configPath, out, err);
     if (command == u"check" && args.isEmpty())
