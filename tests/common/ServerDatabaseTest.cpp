@@ -261,6 +261,15 @@ private slots:
         const QString failure = failureOf(settings.engine, settings);
         QVERIFY2(failure.startsWith(QStringLiteral("无法打开数据库")) && failure.contains(u"kelm_absent_db"),
                  qPrintable(failure));
+
+        // A file that is no database is refused at the open, not at the first command.
+        QFile junk(t.folder() + QStringLiteral("/junk.db"));
+        QVERIFY(junk.open(QIODevice::WriteOnly));
+        junk.write(QByteArray(4096, 'j'));
+        junk.close();
+        ConnectionSettings file;
+        file.database = junk.fileName();
+        QVERIFY(failureOf(Engine::Sqlite, file).contains(QStringLiteral("junk.db")));
     }
 
     void valuesAreStoredExactlyAndNumbersComeBackTyped()
