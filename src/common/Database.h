@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string_view>
 #include <variant>
@@ -74,6 +75,16 @@ public:
 // Returns false to stop reading further rows.
 using RowHandler = std::function<bool(const Row&)>;
 
+// A query's rows read one at a time, at the reader's pace. While it is open its connection runs no
+// other statement; closing it (destroying it) ends the query, read to its end or not.
+class Cursor
+{
+public:
+    virtual ~Cursor() = default;
+    // The next row, valid until the next call; null after the last. Throws when the query fails.
+    virtual const Row* next() = 0;
+};
+
 // PostgreSqlOdbc is PostgreSQL reached through its ODBC driver instead of libpq: the same server and
 // schema, the same client code as SQL Server.
 enum class Engine { Sqlite, PostgreSql, SqlServer, PostgreSqlOdbc };
@@ -140,6 +151,8 @@ public:
     virtual void query(std::string_view sql, std::span<const SqlParam> params, const RowHandler& onRow) = 0;
     // Runs a statement; returns the number of rows it changed.
     virtual qint64 execute(std::string_view sql, std::span<const SqlParam> params) = 0;
+    // Starts a query whose rows the caller reads through the cursor.
+    virtual std::unique_ptr<Cursor> openCursor(std::string_view sql, std::span<const SqlParam> params) = 0;
 
 protected:
     virtual void beginTransaction() = 0;

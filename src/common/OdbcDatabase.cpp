@@ -693,20 +693,50 @@ auto OdbcDatabase::guarded(Step step) -> decltype(step())
     }
 }
 
+// A statement's rows fetched one at a time; a failure closes a line the driver found broken, as
+// every other statement does.
+class OdbcDatabase::RowCursor : public Cursor
+{
+public:
+    RowCursor(OdbcDatabase& db, std::string_view sql, std::span<const SqlParam> params)
+        : m_db(db)
+        , m_statement(db, sql)
+    {
+        m_rows = m_db.guarded([&] {
+            if (!m_statement.run(StatementText::translate(sql, db.m_engine, StatementText::Placeholders::Question),
+                                 params, "查询失败")) {
+                return false;
+            }
+            m_statement.describe();
+            return true;
+        });
+    }
+    const Row* next() override
+    {
+        if (!m_rows)
+            return nullptr;
+        m_rows = m_db.guarded([&] { return m_statement.next(); });
+        return m_rows ? &m_statement : nullptr;
+    }
+
+private:
+    OdbcDatabase& m_db;
+    Statement m_statement;
+    bool m_rows = false;
+};
+
+std::unique_ptr<Cursor> OdbcDatabase::openCursor(std::string_view sql, std::span<const SqlParam> params)
+{
+    return std::make_unique<RowCursor>(*this, sql, params);
+}
+
 void OdbcDatabase::query(std::string_view sql, std::span<const SqlParam> params, const RowHandler& onRow)
 {
-    guarded([&] {
-        Statement statement(*this, sql);
-        if (!statement.run(StatementText::translate(sql, m_engine, StatementText::Placeholders::Question), params,
-                           "查询失败")) {
+    const std::unique_ptr<Cursor> cursor = openCursor(sql, params);
+    while (const Row* row = cursor->next()) {
+        if (!onRow(*row))
             return;
-        }
-        statement.describe();
-        while (statement.next()) {
-            if (!onRow(statement))
-                return;
-        }
-    });
+    }
 }
 
 qint64 OdbcDatabase::execute(std::string_view sql, std::span<const SqlParam> params)

@@ -23,6 +23,7 @@ public:
 
     void query(std::string_view sql, std::span<const SqlParam> params, const RowHandler& onRow) override;
     qint64 execute(std::string_view sql, std::span<const SqlParam> params) override;
+    std::unique_ptr<Cursor> openCursor(std::string_view sql, std::span<const SqlParam> params) override;
 
     // The ODBC connection string open() hands the driver (the password included).
     static QString connectionString(const ConnectionSettings& settings);
@@ -34,6 +35,7 @@ protected:
 
 private:
     class Statement;
+    class RowCursor;
     class Watchdog;
     void endTransaction(short completion);
     // Throws the failure a handle's diagnostics describe, in the cashier's words when the server did

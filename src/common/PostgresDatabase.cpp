@@ -308,38 +308,86 @@ void PostgresDatabase::send(std::string_view sql, std::span<const SqlParam> para
         PQsetSingleRowMode(m_connection);
 }
 
-void PostgresDatabase::query(std::string_view sql, std::span<const SqlParam> params, const RowHandler& onRow)
+// The rows of a query in single-row mode, one result at a time.
+class PostgresDatabase::RowCursor : public Cursor
 {
-    send(sql, params, Send::RowByRow);
-    PostgresRow row;
-    bool reading = true;
-    std::string error;
-    std::string state;
-    // Every result is collected, even after the handler stops, so the connection is ready for the next
-    // statement; the rows after a stop are dropped unread.
-    while (PGresult* raw = nextResult(sql)) {
-        const Result result(raw);
-        switch (PQresultStatus(raw)) {
-        case PGRES_SINGLE_TUPLE:
-            if (reading) {
-                row.reset(raw);
-                reading = onRow(row);
-            }
-            break;
-        case PGRES_TUPLES_OK:
-        case PGRES_COMMAND_OK:
-            break;
-        default:
-            if (error.empty()) {
-                error = trimmedMessage(PQresultErrorMessage(raw));
-                const char* code = PQresultErrorField(raw, PG_DIAG_SQLSTATE);
-                state = code ? code : "";
-            }
-            break;
+public:
+    RowCursor(PostgresDatabase& db, std::string_view sql)
+        : m_db(db)
+        , m_sql(sql)
+    {
+    }
+    ~RowCursor() override
+    {
+        if (m_done || !m_db.m_connection)
+            return;
+        // Left before its end: the rest is read away unread, so the connection is ready for the next
+        // statement. (A cancel request could reach the server after the next statement had begun.)
+        try {
+            while (PGresult* raw = m_db.nextResult(m_sql))
+                PQclear(raw);
+        } catch (const std::exception&) {
+            // The line was given up: the next command opens a new one.
         }
     }
-    if (!error.empty())
-        throwResultError("查询失败", sql, error, state);
+
+    const Row* next() override
+    {
+        while (!m_done) {
+            PGresult* raw = m_db.nextResult(m_sql);
+            if (!raw) {
+                m_done = true;
+                break;
+            }
+            m_current.reset(raw);
+            switch (PQresultStatus(raw)) {
+            case PGRES_SINGLE_TUPLE:
+                if (m_error.empty()) {
+                    m_row.reset(raw);
+                    return &m_row;
+                }
+                break;
+            case PGRES_TUPLES_OK:
+            case PGRES_COMMAND_OK:
+                break;
+            default:
+                if (m_error.empty()) {
+                    m_error = trimmedMessage(PQresultErrorMessage(raw));
+                    const char* code = PQresultErrorField(raw, PG_DIAG_SQLSTATE);
+                    m_state = code ? code : "";
+                }
+                break;
+            }
+        }
+        // Every result is collected before a failure is told, so the connection is ready again.
+        if (!m_error.empty())
+            m_db.throwResultError("查询失败", m_sql, m_error, m_state);
+        return nullptr;
+    }
+
+private:
+    PostgresDatabase& m_db;
+    std::string m_sql;
+    Result m_current;
+    PostgresRow m_row;
+    bool m_done = false;
+    std::string m_error;
+    std::string m_state;
+};
+
+std::unique_ptr<Cursor> PostgresDatabase::openCursor(std::string_view sql, std::span<const SqlParam> params)
+{
+    send(sql, params, Send::RowByRow);
+    return std::make_unique<RowCursor>(*this, sql);
+}
+
+void PostgresDatabase::query(std::string_view sql, std::span<const SqlParam> params, const RowHandler& onRow)
+{
+    const std::unique_ptr<Cursor> cursor = openCursor(sql, params);
+    while (const Row* row = cursor->next()) {
+        if (!onRow(*row))
+            return;
+    }
 }
 
 qint64 PostgresDatabase::execute(std::string_view sql, std::span<const SqlParam> params)

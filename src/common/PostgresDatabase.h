@@ -25,6 +25,7 @@ public:
 
     void query(std::string_view sql, std::span<const SqlParam> params, const RowHandler& onRow) override;
     qint64 execute(std::string_view sql, std::span<const SqlParam> params) override;
+    std::unique_ptr<Cursor> openCursor(std::string_view sql, std::span<const SqlParam> params) override;
 
 protected:
     void beginTransaction() override;
@@ -32,6 +33,7 @@ protected:
     void rollbackTransaction() override;
 
 private:
+    class RowCursor;
     using Clock = std::chrono::steady_clock;
     // Begin: "BEGIN" with the statement timeout for the transaction's statements.
     enum class Send : std::uint8_t { Whole, RowByRow, Begin };

@@ -150,17 +150,50 @@ Statement prepare(sqlite3* db, std::string_view sql, std::span<const SqlParam> p
 
 } // namespace
 
+namespace {
+
+class SqliteCursor : public Cursor
+{
+public:
+    SqliteCursor(sqlite3* db, Statement statement, std::string_view sql)
+        : m_db(db)
+        , m_statement(std::move(statement))
+        , m_row(m_statement.get())
+        , m_sql(sql)
+    {
+    }
+    const Row* next() override
+    {
+        if (!m_statement)
+            return nullptr;
+        const int rc = sqlite3_step(m_statement.get());
+        if (rc == SQLITE_ROW)
+            return &m_row;
+        m_statement.reset();
+        if (rc != SQLITE_DONE)
+            fail(m_db, "查询失败“" + m_sql + "”");
+        return nullptr;
+    }
+
+private:
+    sqlite3* m_db;
+    Statement m_statement;
+    SqliteRow m_row;
+    std::string m_sql;
+};
+
+} // namespace
+
+std::unique_ptr<Cursor> SqliteDatabase::openCursor(std::string_view sql, std::span<const SqlParam> params)
+{
+    return std::make_unique<SqliteCursor>(m_db, prepare(m_db, sql, params), sql);
+}
+
 void SqliteDatabase::query(std::string_view sql, std::span<const SqlParam> params, const RowHandler& onRow)
 {
-    Statement statement = prepare(m_db, sql, params);
-    const SqliteRow row(statement.get());
-    for (;;) {
-        const int rc = sqlite3_step(statement.get());
-        if (rc == SQLITE_DONE)
-            return;
-        if (rc != SQLITE_ROW)
-            fail(m_db, "查询失败“" + std::string(sql) + "”");
-        if (!onRow(row))
+    const std::unique_ptr<Cursor> cursor = openCursor(sql, params);
+    while (const Row* row = cursor->next()) {
+        if (!onRow(*row))
             return;
     }
 }

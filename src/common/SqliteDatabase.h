@@ -21,6 +21,7 @@ public:
 
     void query(std::string_view sql, std::span<const SqlParam> params, const RowHandler& onRow) override;
     qint64 execute(std::string_view sql, std::span<const SqlParam> params) override;
+    std::unique_ptr<Cursor> openCursor(std::string_view sql, std::span<const SqlParam> params) override;
 
     QString path() const { return m_path; }
 

@@ -59,3 +59,12 @@ void FaultyDatabase::commitTransaction()
     m_inner->commit();
     done();
 }
+
+std::unique_ptr<Cursor> FaultyDatabase::openCursor(std::string_view sql, std::span<const SqlParam> params)
+{
+    // The rows then come as the engine gives them; a break takes effect at the next statement.
+    pass(sql);
+    std::unique_ptr<Cursor> cursor = m_inner->openCursor(sql, params);
+    done();
+    return cursor;
+}

@@ -42,6 +42,7 @@ public:
     bool isOpen() const override { return m_inner->isOpen(); }
     void query(std::string_view sql, std::span<const kelm::SqlParam> params, const kelm::RowHandler& onRow) override;
     qint64 execute(std::string_view sql, std::span<const kelm::SqlParam> params) override;
+    std::unique_ptr<kelm::Cursor> openCursor(std::string_view sql, std::span<const kelm::SqlParam> params) override;
 
 protected:
     // BEGIN and COMMIT cross the line like any statement; a rollback always reaches the engine, as a
