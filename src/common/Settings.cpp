@@ -46,6 +46,7 @@ Settings Settings::load(const QString& configPath)
     settings.odbcDriver = profile.value(QStringLiteral("config"), QStringLiteral("ODBC驱动"), PathBytes);
     settings.readerLibrary = profile.value(QStringLiteral("config"), QStringLiteral("读卡器"));
     settings.readerName = profile.value(QStringLiteral("config"), QStringLiteral("读卡器名称"), PathBytes);
+    settings.readerKeySlot = profile.value(QStringLiteral("config"), QStringLiteral("读卡器密钥槽"));
     settings.cardsFolder = profile.value(QStringLiteral("config"), QStringLiteral("卡片目录"), PathBytes);
     settings.tillName = profile.value(QStringLiteral("config"), QStringLiteral("收银机"));
     settings.negativeTopUps = profile.value(QStringLiteral("config"), QStringLiteral("允许负数充值"));
