@@ -11,18 +11,27 @@ namespace {
 
 const QString Member = CardDesk::Member;
 
+enum class Held { No, Exclusively, InATransaction };
+
 // The reader this run was registered for, with a blank card on it.
 struct Bench
 {
     ReaderBench bench;
     std::uint32_t blank = bench.layNewCard();
-    std::unique_ptr<ReaderLibrary> reader = bench.readerFromConfig();
+    std::unique_ptr<ReaderLibrary> reader;
+
+    explicit Bench(const QString& readerName)
+        : reader(bench.readerFromConfig(readerName))
+    {
+    }
 };
 
 struct Desk : Bench, CardDesk
 {
-    Desk()
-        : CardDesk(reader.get(), bench.folder(), blank)
+    // On PC/SC, another reader than the test card's when given.
+    explicit Desk(const QString& readerName = {})
+        : Bench(readerName)
+        , CardDesk(reader.get(), bench.folder(), blank)
     {
     }
 };
@@ -88,12 +97,53 @@ private slots:
         d.press("发卡");
         QCOMPARE(d.lastMessage(), QStringLiteral("发卡失败！"));
 
-        // Laid back on the reader, the same screen carries on.
+        // Laid back on the reader, the same screen carries on. A card that refused the card key falls silent;
+        // lying there still, it is woken for the next command.
         QVERIFY(d.bench.lay(d.serial));
+        d.press("发卡");
         d.press("初始化");
         d.press("发卡");
-        QCOMPARE(d.t.messages.texts().mid(3), QStringList({ "初始化成功！", "发卡成功！" }));
+        QCOMPARE(d.t.messages.texts().mid(3), QStringList({ "发卡失败！", "初始化成功！", "发卡成功！" }));
         QCOMPARE(d.block20(), QByteArray("000") + Member.toLatin1());
+    }
+
+    void aCardOfAnotherKindOrAReaderHeldElsewhereIsToldAndNothingIsWritten_data()
+    {
+        QTest::addColumn<QString>("reader");
+        QTest::addColumn<int>("holder");
+        QTest::addColumn<QString>("message");
+        const QString held = QStringLiteral("读卡器正被其他程序占用，初始化失败！");
+        QTest::newRow("a Classic 4K card")
+            << ReaderBench::Classic4kReader << int(Held::No)
+            << QStringLiteral("此卡不是会员卡（会员卡是 MIFARE Classic 1K 卡），初始化失败！");
+        QTest::newRow("held exclusively") << QString() << int(Held::Exclusively) << held;
+        QTest::newRow("held in a transaction") << QString() << int(Held::InATransaction) << held;
+    }
+
+    void aCardOfAnotherKindOrAReaderHeldElsewhereIsToldAndNothingIsWritten()
+    {
+        if (!ReaderBench::onPcsc()) {
+            QSKIP("the simulated reader has one kind of card and no other program");
+        }
+        QFETCH(QString, reader);
+        QFETCH(int, holder);
+        QFETCH(QString, message);
+        Desk d(reader);
+        const MifareCard::Block trailer = d.card().rawBlock(23);
+        std::unique_ptr<QProcess> other;
+        if (holder != int(Held::No)) {
+            other = ReaderBench::holdReader(holder == int(Held::Exclusively));
+            QVERIFY(other);
+        }
+        d.press("初始化");
+        QCOMPARE(d.lastMessage(), message);
+        QCOMPARE(d.card().rawBlock(23), trailer);
+        if (other) {
+            // Once the other program lets go, the same screen carries on.
+            other.reset();
+            d.press("初始化");
+            QCOMPARE(d.lastMessage(), QStringLiteral("初始化成功！"));
+        }
     }
 
     void theIssuedCardIsToppedUpAndRedeemedOnTheOtherScreens_data()
