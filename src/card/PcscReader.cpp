@@ -274,6 +274,7 @@ std::int16_t PcscReader::rf_request(std::int32_t icdev, std::uint8_t mode, std::
     m_state = CardState::None;
     m_serial.reset();
     m_failure = Ok;
+    m_authenticated = false;
     std::int16_t status = requestCard();
     if (status == ServiceFailed && !m_session) {
         // The service was restarted since the last call: once more, with a new context.
@@ -434,6 +435,7 @@ std::int16_t PcscReader::connectToCard()
 std::int16_t PcscReader::callFailed(std::optional<long> rc)
 {
     m_state = CardState::None;
+    m_authenticated = false;
     if (!rc) {
         // Still waiting for the reader: the call goes on without us, and its context with it.
         m_session.reset();
@@ -545,6 +547,7 @@ std::int16_t PcscReader::rf_authentication(std::int32_t icdev, std::uint8_t mode
         cardRefused();
         return AuthenticationFailed;
     }
+    m_authenticated = true;
     return Ok;
 }
 
@@ -679,10 +682,23 @@ std::int16_t PcscReader::transmit(std::span<const std::uint8_t> apdu, Answer& an
     auto exchange = std::make_shared<Exchange>();
     exchange->sent.assign(apdu.begin(), apdu.end());
     const SCARD_IO_REQUEST* pci = m_session->protocol == SCARD_PROTOCOL_T0 ? SCARD_PCI_T0 : SCARD_PCI_T1;
-    const std::optional<LONG> rc = bounded(m_session, [exchange, pci](Session& session) {
-        return SCardTransmit(session.card, pci, exchange->sent.data(), static_cast<DWORD>(exchange->sent.size()),
-            nullptr, exchange->received.data(), &exchange->length);
-    });
+    const auto send = [this, exchange, pci] {
+        exchange->length = exchange->received.size();
+        return bounded(m_session, [exchange, pci](Session& session) {
+            return SCardTransmit(session.card, pci, exchange->sent.data(), static_cast<DWORD>(exchange->sent.size()),
+                nullptr, exchange->received.data(), &exchange->length);
+        });
+    };
+    std::optional<LONG> rc = send();
+    if (rc && *rc == SCARD_W_RESET_CARD && !m_authenticated) {
+        // Another program reset the card (pcscd does when a program that held it ends) before anything of
+        // this command depended on the card's state: noted, and sent again.
+        const std::optional<LONG> noted = bounded(m_session, [](Session& session) {
+            return SCardReconnect(session.card, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1,
+                SCARD_LEAVE_CARD, &session.protocol);
+        });
+        rc = noted && *noted == SCARD_S_SUCCESS ? send() : noted;
+    }
     if (!rc || *rc != SCARD_S_SUCCESS) {
         // Whatever the card was doing is over; it has to be found again.
         return callFailed(rc);
@@ -733,6 +749,7 @@ std::int16_t PcscReader::loadKeyInto(std::uint8_t slot, const MifareCard::Key& k
 void PcscReader::cardRefused()
 {
     m_state = CardState::None;
+    m_authenticated = false;
     m_cardSilent = true;
 }
 

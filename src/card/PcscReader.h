@@ -146,6 +146,8 @@ private:
     std::optional<std::uint32_t> m_serial;
     std::int16_t m_failure = Ok;
     bool m_cardSilent = false;
+    // An authentication of this request went through: from then on the card's state matters.
+    bool m_authenticated = false;
 };
 
 } // namespace kelm
