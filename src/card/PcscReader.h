@@ -51,7 +51,8 @@ class PcscReader : public ReaderLibrary
 {
 public:
     // Besides the shared statuses (ReaderLibrary; NoCard also when the card was taken off or reset
-    // by another program): the PC/SC service is not running or failed, or a transmission did not go through.
+    // by another program once the command authenticated): the PC/SC service is not running or failed, or a
+    // transmission did not go through.
     static constexpr std::int16_t ServiceFailed = 6;
     // No reader of the configured name, or no reader at all.
     static constexpr std::int16_t NoReader = 7;
