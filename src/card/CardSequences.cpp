@@ -135,6 +135,14 @@ std::int16_t CardSequences::readCard(std::array<std::uint8_t, 16>& buffer)
     return readCardText(buffer);
 }
 
+QString CardSequences::failureMessage(const QString& usual, const QString& failed)
+{
+    const QString reason = m_port.library().failureReason(m_status);
+    if (reason.isEmpty())
+        return usual;
+    return reason + (failed.isEmpty() ? usual : failed);
+}
+
 IssueOutcome CardSequences::issue(const QString& cardNumber, std::array<std::uint8_t, 16>& readBuffer)
 {
     const QByteArray text = Card::cardText(cardNumber);

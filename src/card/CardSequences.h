@@ -76,6 +76,11 @@ public:
     // key as key A and key B. The caller shows the outcome, then halts.
     InitialiseOutcome initialise();
 
+    // What the cashier is told when the last card command failed: usual, or, when the reader knows a
+    // cause to act on (another program holds the reader, a card of another kind), that cause followed
+    // by failed (usual when empty).
+    QString failureMessage(const QString& usual, const QString& failed = {});
+
     const std::array<std::uint8_t, 7>& key() const { return m_key; }
     std::int16_t status() const { return m_status; }
     std::uint32_t serial() const { return m_serial; }

@@ -1,11 +1,16 @@
 #include "card/PcscReader.h"
 
-
 #include <winscard.h>
 
 #include <algorithm>
+#include <chrono>
+#include <future>
 #include <limits>
 #include <string>
+#include <string_view>
+#include <system_error>
+#include <thread>
+#include <utility>
 
 namespace kelm {
 
@@ -20,9 +25,23 @@ constexpr std::uint8_t loadKeys = 0x82;
 constexpr std::uint8_t generalAuthenticate = 0x86;
 constexpr std::uint8_t readBinary = 0xB0;
 constexpr std::uint8_t updateBinary = 0xD6;
-constexpr std::uint8_t volatileKeySlot = 0x00;
+// Key structure 00: the key goes to the reader's volatile memory.
+constexpr std::uint8_t volatileKey = 0x00;
 constexpr std::uint8_t keyTypeA = 0x60;
 constexpr std::uint8_t keyTypeB = 0x61;
+
+// What rf_request and rf_select report for the one kind of card a member card is.
+constexpr std::uint16_t classic1kTagType = 0x0004;
+constexpr std::uint8_t classic1kSelectSize = 0x08;
+
+// The longest any PC/SC call may keep the cashier waiting. pcscd makes a connection wait without limit
+// while another program holds the reader inside a transaction, and its client library repeats a call the
+// reader refused for sharing until it goes through.
+constexpr std::chrono::milliseconds callLimit { 3000 };
+// How much longer a card not seen is looked for: readers poll for cards (the ACR122U every 250 ms) and
+// pcscd, polling its readers too, reports what it saw last, so a card laid down just before the click
+// shows a little later.
+constexpr std::chrono::milliseconds lookAgainFor { 600 };
 
 // Calls that fail because the card is gone or is no longer the card we connected to.
 bool cardLost(LONG rc)
@@ -31,164 +50,164 @@ bool cardLost(LONG rc)
         || rc == SCARD_W_UNPOWERED_CARD || rc == SCARD_W_UNRESPONSIVE_CARD || rc == SCARD_E_READER_UNAVAILABLE;
 }
 
-std::vector<std::string> listReaders(SCARDCONTEXT context, LONG& rc)
+// Calls that fail because the context no longer reaches a running pcscd: it was stopped, restarted
+// (systemctl restart pcscd) or crashed, and forgot our context and handles.
+bool serviceLost(LONG rc)
 {
-    DWORD length = 0;
-    rc = SCardListReaders(context, nullptr, nullptr, &length);
-    if (rc != SCARD_S_SUCCESS) {
-        return {};
-    }
-    std::vector<char> names(length);
-    rc = SCardListReaders(context, nullptr, names.data(), &length);
-    if (rc != SCARD_S_SUCCESS) {
-        return {};
-    }
-    std::vector<std::string> readers;
-    for (auto name = names.begin(); name != names.end() && *name != '\0';) {
-        const auto end = std::find(name, names.end(), '\0');
-        readers.emplace_back(name, end);
-        name = end == names.end() ? end : end + 1;
-    }
-    return readers;
+    return rc == SCARD_E_NO_SERVICE || rc == SCARD_E_SERVICE_STOPPED || rc == SCARD_E_INVALID_HANDLE
+        || rc == SCARD_F_COMM_ERROR;
 }
 
-std::string firstReaderWithCard(SCARDCONTEXT context, const std::vector<std::string>& readers)
+// PC/SC's answer to reset for a contactless storage card: 3B 8F 80 01, then the historical bytes 80 4F 0C,
+// the registered application provider A0 00 00 03 06, the standard, the card name (2 bytes), four zero
+// bytes, and the check byte.
+bool isStorageCard(const std::vector<std::uint8_t>& atr)
 {
-    std::vector<SCARD_READERSTATE> states(readers.size());
-    for (std::size_t i = 0; i < readers.size(); ++i) {
-        states[i].szReader = readers[i].c_str();
-        states[i].dwCurrentState = SCARD_STATE_UNAWARE;
-    }
-    if (states.empty()
-        || SCardGetStatusChange(context, 0, states.data(), static_cast<DWORD>(states.size())) != SCARD_S_SUCCESS) {
-        return {};
-    }
-    for (std::size_t i = 0; i < readers.size(); ++i) {
-        if ((states[i].dwEventState & SCARD_STATE_PRESENT) && !(states[i].dwEventState & SCARD_STATE_MUTE)) {
-            return readers[i];
+    static constexpr std::array<std::uint8_t, 8> storageCard { 0x80, 0x4F, 0x0C, 0xA0, 0x00, 0x00, 0x03, 0x06 };
+    return atr.size() >= 15 && std::equal(storageCard.begin(), storageCard.end(), atr.begin() + 4);
+}
+
+// Standard 03 (ISO 14443 A up to anticollision), card name 00 01 (MIFARE Classic 1K).
+bool isClassic1k(const std::vector<std::uint8_t>& atr)
+{
+    return isStorageCard(atr) && atr[12] == 0x03 && atr[13] == 0x00 && atr[14] == 0x01;
+}
+
+// The volatile key slot of the ACS reader families, by a piece of the reader's name: the ACR122U and ACR1252U
+// keep session keys in slots 00 and 01; the ACR128, ACR1281U and ACR1283L keep 32 keys in non-volatile slots
+// 00 to 1F and the session key in slot 20h. Any other reader is taken for one of the first kind.
+std::uint8_t volatileSlotOf(const std::string& reader)
+{
+    static constexpr std::array<std::pair<std::string_view, std::uint8_t>, 3> families { {
+        { "ACR122", 0x00 },
+        { "ACR1252", 0x00 },
+        { "ACR128", 0x20 },
+    } };
+    for (const auto& [family, slot] : families) {
+        if (reader.find(family) != std::string::npos) {
+            return slot;
         }
     }
-    return {};
+    return 0x00;
 }
 
-// What a card-type byte pair in the ATR a PC/SC reader builds for a storage card stands for, as the
-// answers to request (ATQA) and select (SAK) of that card type.
-struct CardType
+// A reader pcscd knows and what it holds.
+struct Seen
 {
-    std::uint16_t tagType = 0;
-    std::uint8_t selectSize = 0;
+    std::string name;
+    DWORD state = SCARD_STATE_UNAWARE;
+    std::vector<std::uint8_t> atr;
+
+    bool holdsCard() const { return (state & SCARD_STATE_PRESENT) && !(state & SCARD_STATE_MUTE); }
 };
 
-CardType cardTypeOf(const std::vector<std::uint8_t>& atr)
+// The readers and their states into seen. When seen already holds the same readers, waits up to waitMs for
+// one of them to change first.
+LONG lookAtReaders(SCARDCONTEXT context, std::vector<Seen>& seen, DWORD waitMs)
 {
-    // 3B 8F 80 01, then the historical bytes 80 4F 0C A0 00 00 03 06, the standard, the card name (2 bytes).
-    static constexpr std::array<std::uint8_t, 8> storageCard { 0x80, 0x4F, 0x0C, 0xA0, 0x00, 0x00, 0x03, 0x06 };
-    if (atr.size() < 15 || !std::equal(storageCard.begin(), storageCard.end(), atr.begin() + 4)) {
-        return {};
+    DWORD length = 0;
+    LONG rc = SCardListReaders(context, nullptr, nullptr, &length);
+    std::vector<char> names(rc == SCARD_S_SUCCESS ? length : 0);
+    if (rc == SCARD_S_SUCCESS) {
+        rc = SCardListReaders(context, nullptr, names.data(), &length);
     }
-    switch (atr[13] << 8 | atr[14]) {
-    case 0x0001: // MIFARE Classic 1K
-        return { 0x0004, 0x08 };
-    case 0x0002: // MIFARE Classic 4K
-        return { 0x0002, 0x18 };
-    case 0x0026: // MIFARE Mini
-        return { 0x0004, 0x09 };
-    default:
-        return {};
+    if (rc == SCARD_E_NO_READERS_AVAILABLE) {
+        seen.clear();
+        return SCARD_S_SUCCESS;
     }
+    if (rc != SCARD_S_SUCCESS) {
+        return rc;
+    }
+    std::vector<Seen> now;
+    for (auto name = names.begin(); name != names.end() && *name != '\0';) {
+        const auto end = std::find(name, names.end(), '\0');
+        now.push_back({ std::string(name, end), SCARD_STATE_UNAWARE, {} });
+        name = end == names.end() ? end : end + 1;
+    }
+    const bool sameReaders = std::equal(now.begin(), now.end(), seen.begin(), seen.end(),
+        [](const Seen& a, const Seen& b) { return a.name == b.name; });
+    std::vector<SCARD_READERSTATE> states(now.size());
+    for (std::size_t i = 0; i < now.size(); ++i) {
+        states[i].szReader = now[i].name.c_str();
+        states[i].dwCurrentState = sameReaders ? seen[i].state & ~SCARD_STATE_CHANGED : SCARD_STATE_UNAWARE;
+    }
+    if (!states.empty()) {
+        rc = SCardGetStatusChange(context, sameReaders ? waitMs : 0, states.data(), static_cast<DWORD>(states.size()));
+        if (rc == SCARD_E_TIMEOUT && sameReaders) {
+            return SCARD_S_SUCCESS;
+        }
+        if (rc != SCARD_S_SUCCESS) {
+            return rc;
+        }
+    }
+    for (std::size_t i = 0; i < now.size(); ++i) {
+        now[i].state = states[i].dwEventState;
+        now[i].atr.assign(states[i].rgbAtr, states[i].rgbAtr + std::min<DWORD>(states[i].cbAtr, MAX_ATR_SIZE));
+    }
+    seen = std::move(now);
+    return SCARD_S_SUCCESS;
 }
 
 } // namespace
 
-struct PcscReader::Connection
+// One context with the PC/SC service and the card connection made through it. A call in progress holds
+// it too, so one that overran its time can end on its own and close both behind it.
+struct PcscReader::Session
 {
     SCARDCONTEXT context = 0;
     bool hasContext = false;
     SCARDHANDLE card = 0;
     bool connected = false;
     DWORD protocol = 0;
-    // With a configured name the reader chosen by rf_init, otherwise the one the card was last found on.
-    std::string reader;
-    std::vector<std::uint8_t> atr;
 
-    void disconnect(DWORD disposition)
+    Session() = default;
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+    ~Session()
     {
         if (connected) {
-            SCardDisconnect(card, disposition);
+            SCardDisconnect(card, SCARD_LEAVE_CARD);
         }
-        connected = false;
-        atr.clear();
-    }
-
-    // Ok, NoCard, NoReader or ServiceFailed.
-    std::int16_t connect(bool anyReader)
-    {
-        disconnect(SCARD_LEAVE_CARD);
-        if (anyReader) {
-            // The card may lie on another reader than last time.
-            LONG rc = SCARD_S_SUCCESS;
-            const std::vector<std::string> readers = listReaders(context, rc);
-            if (rc != SCARD_S_SUCCESS && rc != SCARD_E_NO_READERS_AVAILABLE) {
-                return ServiceFailed;
-            }
-            const std::string found = firstReaderWithCard(context, readers);
-            if (found.empty()) {
-                return readers.empty() ? NoReader : NoCard;
-            }
-            reader = found;
-        }
-        const LONG rc = SCardConnect(
-            context, reader.c_str(), SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1, &card, &protocol);
-        if (rc != SCARD_S_SUCCESS) {
-            return cardLost(rc) ? NoCard : rc == SCARD_E_UNKNOWN_READER ? NoReader : ServiceFailed;
-        }
-        connected = true;
-        readAtr();
-        return Ok;
-    }
-
-    // Puts the connected card back to the state of a card just laid on the reader; Ok or NoCard.
-    std::int16_t reset()
-    {
-        const LONG rc = SCardReconnect(
-            card, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1, SCARD_RESET_CARD, &protocol);
-        if (rc != SCARD_S_SUCCESS) {
-            disconnect(SCARD_LEAVE_CARD);
-            return NoCard;
-        }
-        readAtr();
-        return Ok;
-    }
-
-    void readAtr()
-    {
-        std::array<BYTE, MAX_ATR_SIZE> bytes {};
-        DWORD length = bytes.size();
-        DWORD nameLength = 0;
-        DWORD state = 0;
-        DWORD activeProtocol = 0;
-        if (SCardStatus(card, nullptr, &nameLength, &state, &activeProtocol, bytes.data(), &length)
-            == SCARD_S_SUCCESS) {
-            atr.assign(bytes.begin(), bytes.begin() + std::min<DWORD>(length, bytes.size()));
-        } else {
-            atr.clear();
-        }
-    }
-
-    void releaseContext()
-    {
-        disconnect(SCARD_LEAVE_CARD);
         if (hasContext) {
             SCardReleaseContext(context);
         }
-        hasContext = false;
-        reader.clear();
     }
 };
 
-PcscReader::PcscReader(QString readerName)
-    : m_pcsc(std::make_unique<Connection>())
-    , m_readerName(std::move(readerName))
+namespace {
+
+// Runs call(session) on a thread of its own and waits for it at most callLimit, plus extra for a call that
+// is itself asked to wait. Nothing when it did not end in time: the thread goes on, holding the session,
+// and the session must not be used again.
+template <typename Session, typename Call>
+std::optional<LONG> bounded(
+    std::shared_ptr<Session> session, Call call, std::chrono::milliseconds extra = std::chrono::milliseconds::zero())
+{
+    auto result = std::make_shared<std::promise<LONG>>();
+    std::future<LONG> answer = result->get_future();
+    try {
+        std::thread([session = std::move(session), call = std::move(call), result]() mutable {
+            const LONG rc = call(*session);
+            // Let go first: a caller still waiting then holds the session alone, and one that gave up
+            // leaves its closing to this thread.
+            session.reset();
+            result->set_value(rc);
+        }).detach();
+    } catch (const std::system_error&) {
+        return SCARD_E_NO_MEMORY;
+    }
+    if (answer.wait_for(callLimit + extra) != std::future_status::ready) {
+        return std::nullopt;
+    }
+    return answer.get();
+}
+
+} // namespace
+
+PcscReader::PcscReader(QString readerName, std::optional<std::uint8_t> keySlot)
+    : m_readerName(std::move(readerName))
+    , m_keySlotSetting(keySlot)
+    , m_keySlot(keySlot.value_or(0x00))
 {
 }
 
@@ -199,10 +218,22 @@ PcscReader::~PcscReader()
 
 QString PcscReader::readerInUse() const
 {
-    return QString::fromStdString(m_pcsc->reader);
+    return QString::fromStdString(m_reader);
 }
 
-// Chooses the reader but does not connect to a card yet: the card may be laid on the reader only
+QString PcscReader::failureReason(std::int16_t status) const
+{
+    switch (status) {
+    case ReaderBusy:
+        return QStringLiteral("读卡器正被其他程序占用，");
+    case NotMemberCard:
+        return QStringLiteral("此卡不是会员卡（会员卡是 MIFARE Classic 1K 卡），");
+    default:
+        return {};
+    }
+}
+
+// Checks that there is a reader to use but does not choose one yet: the card may be laid on a reader only
 // when the cashier starts a card command, and rf_request is where the card is looked for.
 std::int32_t PcscReader::rf_init(std::int16_t port, std::int32_t baud)
 {
@@ -210,31 +241,22 @@ std::int32_t PcscReader::rf_init(std::int16_t port, std::int32_t baud)
         return -BadArgument;
     }
     close(false);
-    if (SCardEstablishContext(SCARD_SCOPE_SYSTEM, nullptr, nullptr, &m_pcsc->context) != SCARD_S_SUCCESS) {
-        return -ServiceFailed;
+    if (const std::int16_t status = openSession(); status != Ok) {
+        return -status;
     }
-    m_pcsc->hasContext = true;
-
-    LONG rc = SCARD_S_SUCCESS;
-    const std::vector<std::string> readers = listReaders(m_pcsc->context, rc);
-    if (rc != SCARD_S_SUCCESS || readers.empty()) {
+    auto seen = std::make_shared<std::vector<Seen>>();
+    const std::optional<LONG> rc
+        = bounded(m_session, [seen](Session& session) { return lookAtReaders(session.context, *seen, 0); });
+    if (!rc || *rc != SCARD_S_SUCCESS) {
+        const std::int16_t status = callFailed(rc);
         close(false);
-        return rc == SCARD_S_SUCCESS || rc == SCARD_E_NO_READERS_AVAILABLE ? -NoReader : -ServiceFailed;
+        return -status;
     }
-    if (m_readerName.isEmpty()) {
-        m_pcsc->reader = firstReaderWithCard(m_pcsc->context, readers);
-    } else {
-        const std::string wanted = m_readerName.toStdString();
-        auto found = std::find(readers.begin(), readers.end(), wanted);
-        if (found == readers.end()) {
-            found = std::find_if(readers.begin(), readers.end(),
-                [&wanted](const std::string& name) { return name.starts_with(wanted); });
-        }
-        if (found == readers.end()) {
-            close(false);
-            return -NoReader;
-        }
-        m_pcsc->reader = *found;
+    const std::string wanted = m_readerName.toStdString();
+    if (std::none_of(
+            seen->begin(), seen->end(), [&wanted](const Seen& reader) { return reader.name.starts_with(wanted); })) {
+        close(false);
+        return -NoReader;
     }
     m_lastHandle = m_lastHandle >= std::numeric_limits<std::int16_t>::max() ? 1 : m_lastHandle + 1;
     m_handle = m_lastHandle;
@@ -251,16 +273,192 @@ std::int16_t PcscReader::rf_request(std::int32_t icdev, std::uint8_t mode, std::
     }
     m_state = CardState::None;
     m_serial.reset();
-    std::int16_t status = m_pcsc->connected ? m_pcsc->reset() : NoCard;
-    if (status != Ok) {
-        status = m_pcsc->connect(m_readerName.isEmpty());
+    m_failure = Ok;
+    m_authenticated = false;
+    std::int16_t status = requestCard();
+    if (status == ServiceFailed && !m_session) {
+        // The service was restarted since the last call: once more, with a new context.
+        status = requestCard();
+    }
+    if (status == ReaderBusy || status == NotMemberCard) {
+        m_failure = status;
     }
     if (status != Ok) {
         return status;
     }
     m_state = CardState::Requested;
-    *tagType = cardTypeOf(m_pcsc->atr).tagType;
+    *tagType = classic1kTagType;
     return Ok;
+}
+
+std::int16_t PcscReader::openSession()
+{
+    auto session = std::make_shared<Session>();
+    const std::optional<LONG> rc = bounded(session, [](Session& opened) {
+        const LONG established = SCardEstablishContext(SCARD_SCOPE_SYSTEM, nullptr, nullptr, &opened.context);
+        opened.hasContext = established == SCARD_S_SUCCESS;
+        return established;
+    });
+    if (!rc) {
+        return ReaderBusy;
+    }
+    if (*rc != SCARD_S_SUCCESS) {
+        return ServiceFailed;
+    }
+    m_session = std::move(session);
+    return Ok;
+}
+
+std::int16_t PcscReader::requestCard()
+{
+    if (!m_session) {
+        if (const std::int16_t status = openSession(); status != Ok) {
+            return status;
+        }
+    }
+    if (m_session->connected) {
+        // A card that refused something must be powered down and up; a warm reset leaves it silent.
+        const DWORD revive = m_cardSilent ? SCARD_UNPOWER_CARD : SCARD_RESET_CARD;
+        const std::optional<LONG> rc = bounded(m_session, [revive](Session& session) {
+            return SCardReconnect(
+                session.card, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1, revive, &session.protocol);
+        });
+        if (rc && *rc == SCARD_S_SUCCESS) {
+            m_cardSilent = false;
+            return Ok;
+        }
+        if (!rc || !cardLost(*rc)) {
+            return callFailed(rc);
+        }
+        // Taken off, or another card in its place: the card is looked for again, on any reader.
+        disconnect(SCARD_LEAVE_CARD);
+        if (!m_session) {
+            return ReaderBusy;
+        }
+    }
+    return connectToCard();
+}
+
+// The reader is chosen by what it holds, the reader of the configured name first; a reader another
+// program keeps a card in (a SAM slot, a security key, a keyboard's card slot) is passed over.
+std::int16_t PcscReader::connectToCard()
+{
+    const std::string wanted = m_readerName.toStdString();
+    auto seen = std::make_shared<std::vector<Seen>>();
+    const auto lookUntil = std::chrono::steady_clock::now() + lookAgainFor;
+    for (bool lookingAgain = false;; lookingAgain = true) {
+        const auto left = std::max(std::chrono::milliseconds::zero(),
+            std::chrono::duration_cast<std::chrono::milliseconds>(lookUntil - std::chrono::steady_clock::now()));
+        const auto waitMs = static_cast<DWORD>(lookingAgain ? left.count() : 0);
+        const std::optional<LONG> looked = bounded(
+            m_session, [seen, waitMs](Session& session) { return lookAtReaders(session.context, *seen, waitMs); },
+            std::chrono::milliseconds(waitMs));
+        if (!looked || *looked != SCARD_S_SUCCESS) {
+            return callFailed(looked);
+        }
+        std::vector<const Seen*> candidates;
+        for (const Seen& reader : *seen) {
+            if (reader.name.starts_with(wanted)) {
+                candidates.push_back(&reader);
+            }
+        }
+        if (candidates.empty()) {
+            return NoReader;
+        }
+        const auto memberCard = std::find_if(candidates.begin(), candidates.end(),
+            [](const Seen* reader) { return reader->holdsCard() && isClassic1k(reader->atr); });
+        if (memberCard == candidates.end()) {
+            // On the reader of the configured name, any other card is refused at once. Without a name, a
+            // contactless card of another kind is refused once no member card turned up on any reader;
+            // cards in other kinds of readers are none of ours.
+            const bool named = !wanted.empty();
+            const bool late = std::chrono::steady_clock::now() >= lookUntil;
+            const bool otherCard = std::any_of(candidates.begin(), candidates.end(),
+                [named](const Seen* reader) { return reader->holdsCard() && (named || isStorageCard(reader->atr)); });
+            if (otherCard && (named || late)) {
+                return NotMemberCard;
+            }
+            if (late) {
+                return NoCard;
+            }
+            continue;
+        }
+        const std::string reader = (*memberCard)->name;
+        auto atr = std::make_shared<std::vector<std::uint8_t>>();
+        // A program that holds the reader exclusively for a moment is waited for, as one holding it in a
+        // transaction is, up to the time a call may take.
+        const auto busyUntil = std::chrono::steady_clock::now() + callLimit - std::chrono::milliseconds(250);
+        const std::optional<LONG> rc = bounded(m_session, [reader, atr, busyUntil](Session& session) {
+            LONG connected = SCARD_E_SHARING_VIOLATION;
+            for (bool again = false;
+                 connected == SCARD_E_SHARING_VIOLATION && std::chrono::steady_clock::now() < busyUntil; again = true) {
+                if (again) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                }
+                connected = SCardConnect(session.context, reader.c_str(), SCARD_SHARE_SHARED,
+                    SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1, &session.card, &session.protocol);
+            }
+            session.connected = connected == SCARD_S_SUCCESS;
+            if (session.connected) {
+                std::array<BYTE, MAX_ATR_SIZE> bytes {};
+                DWORD length = bytes.size();
+                DWORD nameLength = 0;
+                DWORD state = 0;
+                DWORD protocol = 0;
+                connected = SCardStatus(session.card, nullptr, &nameLength, &state, &protocol, bytes.data(), &length);
+                atr->assign(bytes.begin(), bytes.begin() + std::min<DWORD>(length, bytes.size()));
+            }
+            return connected;
+        });
+        if (rc && (cardLost(*rc) || *rc == SCARD_E_UNKNOWN_READER) && std::chrono::steady_clock::now() < lookUntil) {
+            // Gone between looking and connecting.
+            disconnect(SCARD_LEAVE_CARD);
+            continue;
+        }
+        if (!rc || *rc != SCARD_S_SUCCESS) {
+            return callFailed(rc);
+        }
+        if (reader != m_reader) {
+            m_reader = reader;
+            m_keySlot = m_keySlotSetting.value_or(volatileSlotOf(reader));
+        }
+        m_cardSilent = false;
+        if (!isClassic1k(*atr)) {
+            // Another card laid down in the meantime.
+            disconnect(SCARD_LEAVE_CARD);
+            return NotMemberCard;
+        }
+        return Ok;
+    }
+}
+
+std::int16_t PcscReader::callFailed(std::optional<long> rc)
+{
+    m_state = CardState::None;
+    m_authenticated = false;
+    if (!rc) {
+        // Still waiting for the reader: the call goes on without us, and its context with it.
+        m_session.reset();
+        m_failure = ReaderBusy;
+        return ReaderBusy;
+    }
+    if (*rc == SCARD_E_SHARING_VIOLATION) {
+        m_failure = ReaderBusy;
+        return ReaderBusy;
+    }
+    if (serviceLost(*rc)) {
+        dropSession();
+        return ServiceFailed;
+    }
+    if (cardLost(*rc)) {
+        disconnect(SCARD_LEAVE_CARD);
+        return NoCard;
+    }
+    if (*rc == SCARD_E_UNKNOWN_READER) {
+        disconnect(SCARD_LEAVE_CARD);
+        return NoReader;
+    }
+    return ServiceFailed;
 }
 
 std::int16_t PcscReader::rf_anticoll(std::int32_t icdev, std::uint8_t bcnt, std::uint32_t* serial)
@@ -272,7 +470,7 @@ std::int16_t PcscReader::rf_anticoll(std::int32_t icdev, std::uint8_t bcnt, std:
         return BadArgument;
     }
     if (m_state != CardState::Requested) {
-        return NoCard;
+        return notReady();
     }
     static constexpr std::array<std::uint8_t, 5> getUid { pseudoClass, getData, 0x00, 0x00, 0x00 };
     Answer answer;
@@ -299,10 +497,10 @@ std::int16_t PcscReader::rf_select(std::int16_t icdev, std::uint32_t serial, std
         return BadArgument;
     }
     if (m_state != CardState::Requested || m_serial != serial) {
-        return NoCard;
+        return notReady();
     }
     m_state = CardState::Selected;
-    *size = cardTypeOf(m_pcsc->atr).selectSize;
+    *size = classic1kSelectSize;
     return Ok;
 }
 
@@ -317,8 +515,8 @@ std::int16_t PcscReader::rf_load_key(
     }
     // PC/SC reaches the reader only through a card: without one the key stays with us until the
     // authentication sends it.
-    if (!m_pcsc->connected) {
-        return NoCard;
+    if (!m_session || !m_session->connected) {
+        return notReady();
     }
     return loadKeyIntoReader(*m_keys.find(mode, sector));
 }
@@ -333,14 +531,14 @@ std::int16_t PcscReader::rf_authentication(std::int32_t icdev, std::uint8_t mode
         return BadArgument;
     }
     if (m_state != CardState::Selected) {
-        return NoCard;
+        return notReady();
     }
     if (const std::int16_t status = loadKeyIntoReader(*key); status != Ok) {
         return status;
     }
     const auto block = static_cast<std::uint8_t>(sector * MifareCard::BlocksPerSector);
     const std::array<std::uint8_t, 10> authenticate { pseudoClass, generalAuthenticate, 0x00, 0x00, 0x05, 0x01, 0x00,
-        block, mode < 3 ? keyTypeA : keyTypeB, volatileKeySlot };
+        block, mode < 3 ? keyTypeA : keyTypeB, m_keySlot };
     Answer answer;
     if (const std::int16_t status = transmit(authenticate, answer); status != Ok) {
         return status;
@@ -349,6 +547,7 @@ std::int16_t PcscReader::rf_authentication(std::int32_t icdev, std::uint8_t mode
         cardRefused();
         return AuthenticationFailed;
     }
+    m_authenticated = true;
     return Ok;
 }
 
@@ -361,7 +560,7 @@ std::int16_t PcscReader::rf_read(std::int32_t icdev, std::uint8_t block, std::ui
         return BadArgument;
     }
     if (m_state != CardState::Selected) {
-        return NoCard;
+        return notReady();
     }
     const std::array<std::uint8_t, 5> read { pseudoClass, readBinary, 0x00, block, MifareCard::BlockSize };
     Answer answer;
@@ -385,7 +584,7 @@ std::int16_t PcscReader::rf_write(std::int32_t icdev, std::uint8_t block, const 
         return BadArgument;
     }
     if (m_state != CardState::Selected) {
-        return NoCard;
+        return notReady();
     }
     std::array<std::uint8_t, 5 + MifareCard::BlockSize> update { pseudoClass, updateBinary, 0x00, block,
         MifareCard::BlockSize };
@@ -419,8 +618,8 @@ std::int16_t PcscReader::rf_beep(std::int32_t icdev, std::uint16_t milliseconds)
     if (!isOpen(icdev)) {
         return NotOpen;
     }
-    if (!m_pcsc->connected) {
-        return NoCard;
+    if (!m_session || !m_session->connected) {
+        return notReady();
     }
     // ACR122U LED and buzzer control: LEDs left as they are, the buzzer on for one period of T1
     // (in 100 ms units).
@@ -441,10 +640,11 @@ std::int16_t PcscReader::rf_halt(std::int32_t icdev)
     }
     m_state = CardState::None;
     m_serial.reset();
-    if (!m_pcsc->connected) {
+    m_failure = Ok;
+    if (!m_session || !m_session->connected) {
         return NoCard;
     }
-    m_pcsc->disconnect(SCARD_RESET_CARD);
+    disconnect(SCARD_RESET_CARD);
     return Ok;
 }
 
@@ -468,49 +668,132 @@ std::int16_t PcscReader::rf_exit(std::int32_t icdev)
 
 std::int16_t PcscReader::transmit(std::span<const std::uint8_t> apdu, Answer& answer)
 {
-    if (!m_pcsc->connected) {
+    if (!m_session || !m_session->connected) {
         m_state = CardState::None;
-        return NoCard;
+        return notReady();
     }
-    std::array<BYTE, 258> received {};
-    DWORD length = received.size();
-    const SCARD_IO_REQUEST* pci = m_pcsc->protocol == SCARD_PROTOCOL_T0 ? SCARD_PCI_T0 : SCARD_PCI_T1;
-    const LONG rc = SCardTransmit(
-        m_pcsc->card, pci, apdu.data(), static_cast<DWORD>(apdu.size()), nullptr, received.data(), &length);
-    if (rc != SCARD_S_SUCCESS || length < 2) {
+    // Both ends of the exchange outlive a call that overran.
+    struct Exchange
+    {
+        std::vector<BYTE> sent;
+        std::array<BYTE, 258> received {};
+        DWORD length = 258;
+    };
+    auto exchange = std::make_shared<Exchange>();
+    exchange->sent.assign(apdu.begin(), apdu.end());
+    const SCARD_IO_REQUEST* pci = m_session->protocol == SCARD_PROTOCOL_T0 ? SCARD_PCI_T0 : SCARD_PCI_T1;
+    const auto send = [this, exchange, pci] {
+        exchange->length = exchange->received.size();
+        return bounded(m_session, [exchange, pci](Session& session) {
+            return SCardTransmit(session.card, pci, exchange->sent.data(), static_cast<DWORD>(exchange->sent.size()),
+                nullptr, exchange->received.data(), &exchange->length);
+        });
+    };
+    std::optional<LONG> rc = send();
+    if (rc && *rc == SCARD_W_RESET_CARD && !m_authenticated) {
+        // Another program reset the card (pcscd does when a program that held it ends) before anything of
+        // this command depended on the card's state: noted, and sent again.
+        const std::optional<LONG> noted = bounded(m_session, [](Session& session) {
+            return SCardReconnect(session.card, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1,
+                SCARD_LEAVE_CARD, &session.protocol);
+        });
+        rc = noted && *noted == SCARD_S_SUCCESS ? send() : noted;
+    }
+    if (!rc || *rc != SCARD_S_SUCCESS) {
         // Whatever the card was doing is over; it has to be found again.
+        return callFailed(rc);
+    }
+    if (exchange->length < 2) {
         m_state = CardState::None;
-        if (cardLost(rc)) {
-            m_pcsc->disconnect(SCARD_LEAVE_CARD);
-            return NoCard;
-        }
         return ServiceFailed;
     }
-    answer.data.assign(received.begin(), received.begin() + (length - 2));
-    answer.statusWord = static_cast<std::uint16_t>(received[length - 2] << 8 | received[length - 1]);
+    const std::size_t length = exchange->length;
+    answer.data.assign(exchange->received.begin(), exchange->received.begin() + (length - 2));
+    answer.statusWord
+        = static_cast<std::uint16_t>(exchange->received[length - 2] << 8 | exchange->received[length - 1]);
     return Ok;
 }
 
 std::int16_t PcscReader::loadKeyIntoReader(const MifareCard::Key& key)
 {
-    std::array<std::uint8_t, 5 + MifareCard::KeySize> load { pseudoClass, loadKeys, 0x00, volatileKeySlot,
+    std::uint16_t statusWord = 0;
+    if (const std::int16_t status = loadKeyInto(m_keySlot, key, statusWord); status != Ok || statusWord == success) {
+        return status;
+    }
+    // A reader whose model its name does not tell (or config.ini told wrong) may keep its session key in
+    // the other usual slot: that one is tried once, and kept when the reader takes it.
+    const std::uint8_t other = m_keySlot == 0x20 ? 0x00 : 0x20;
+    if (const std::int16_t status = loadKeyInto(other, key, statusWord); status != Ok) {
+        return status;
+    }
+    if (statusWord != success) {
+        return Refused;
+    }
+    m_keySlot = other;
+    return Ok;
+}
+
+std::int16_t PcscReader::loadKeyInto(std::uint8_t slot, const MifareCard::Key& key, std::uint16_t& statusWord)
+{
+    std::array<std::uint8_t, 5 + MifareCard::KeySize> load { pseudoClass, loadKeys, volatileKey, slot,
         MifareCard::KeySize };
     std::copy(key.begin(), key.end(), load.begin() + 5);
     Answer answer;
     if (const std::int16_t status = transmit(load, answer); status != Ok) {
         return status;
     }
-    return answer.statusWord == success ? Ok : Refused;
+    statusWord = answer.statusWord;
+    return Ok;
+}
+
+void PcscReader::cardRefused()
+{
+    m_state = CardState::None;
+    m_authenticated = false;
+    m_cardSilent = true;
+}
+
+void PcscReader::disconnect(unsigned long disposition)
+{
+    if (!m_session || !m_session->connected) {
+        return;
+    }
+    const DWORD letGo = m_cardSilent ? SCARD_UNPOWER_CARD : disposition;
+    const std::optional<LONG> rc = bounded(m_session, [letGo](Session& session) {
+        session.connected = false;
+        return SCardDisconnect(session.card, letGo);
+    });
+    if (!rc) {
+        m_session.reset();
+        m_failure = ReaderBusy;
+        return;
+    }
+    if (*rc == SCARD_S_SUCCESS && letGo == SCARD_UNPOWER_CARD) {
+        m_cardSilent = false;
+    }
+}
+
+void PcscReader::dropSession()
+{
+    m_state = CardState::None;
+    if (!m_session) {
+        return;
+    }
+    // Closing talks to pcscd too, so it is not waited for longer than a call either: the thread holds the
+    // session last and closes it.
+    bounded(std::move(m_session), [](Session&) { return SCARD_S_SUCCESS; });
+    m_session.reset();
 }
 
 void PcscReader::close(bool unpower)
 {
-    m_pcsc->disconnect(unpower ? SCARD_UNPOWER_CARD : SCARD_LEAVE_CARD);
-    m_pcsc->releaseContext();
+    disconnect(unpower ? SCARD_UNPOWER_CARD : SCARD_LEAVE_CARD);
+    dropSession();
     m_handle = -1;
     m_keys.clear();
     m_state = CardState::None;
     m_serial.reset();
+    m_failure = Ok;
 }
 
 } // namespace kelm

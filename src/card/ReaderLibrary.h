@@ -2,6 +2,8 @@
 
 #include "card/MifareCard.h"
 
+#include <QString>
+
 #include <cstdint>
 #include <optional>
 
@@ -59,6 +61,11 @@ public:
     virtual std::int16_t rf_halt(std::int32_t icdev) = 0;
     virtual std::int16_t rf_reset(std::int32_t icdev, std::uint16_t milliseconds) = 0;
     virtual std::int16_t rf_exit(std::int32_t icdev) = 0;
+
+    // What the cashier is told about a status of this reader library that says more than the card
+    // command failing (another program holds the reader, a card of another kind): a clause to put
+    // before the command's own failure message. Empty for the shared statuses.
+    virtual QString failureReason(std::int16_t /*status*/) const { return {}; }
 };
 
 } // namespace kelm

@@ -47,6 +47,7 @@ constexpr Settings::Key Keys[] = {
     {u"config", u"TDS版本", LoginBytes, &Settings::tdsVersion},
     {u"config", u"读卡器", LoginBytes, &Settings::readerLibrary},
     {u"config", u"读卡器名称", PathBytes, &Settings::readerName},
+    {u"config", u"读卡器密钥槽", LoginBytes, &Settings::readerKeySlot},
     {u"config", u"卡片目录", PathBytes, &Settings::cardsFolder},
     {u"config", u"收银机", LoginBytes, &Settings::tillName},
     {u"config", u"允许负数充值", LoginBytes, &Settings::negativeTopUps},

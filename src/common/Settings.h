@@ -29,10 +29,11 @@ struct Settings
     // FreeTDS) and odbc-postgresql (default "PostgreSQL Unicode").
     QString odbcDriver;
     // Section "config", optional: the card reader library ("simulated", the default, or "pcsc"),
-    // the reader's name for pcsc, and the folder of the simulated cards (default: cards/ beside
-    // the library).
+    // the reader's name and volatile key slot (two hexadecimal digits) for pcsc, and the folder of the
+    // simulated cards (default: cards/ beside the library).
     QString readerLibrary;
     QString readerName;
+    QString readerKeySlot;
     QString cardsFolder;
     // Section "config", optional: whole seconds the till waits for the server to take the
     // connection (连接超时) and to answer a statement (执行超时), both 10 when empty; FreeTDS's

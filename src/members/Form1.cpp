@@ -382,7 +382,7 @@ void Form1::issueCard()
         module().messages().inform(QStringLiteral("发卡成功！"));
         break;
     case IssueOutcome::IssueFailed:
-        module().messages().inform(QStringLiteral("发卡失败！"));
+        module().messages().inform(m_cardSequences.failureMessage(QStringLiteral("发卡失败！")));
         break;
     case IssueOutcome::AlreadyIssued:
         module().messages().inform(QStringLiteral("此卡已经发行，不能重复发卡！"));
@@ -394,8 +394,9 @@ void Form1::issueCard()
 void Form1::initialiseCard()
 {
     const InitialiseOutcome outcome = m_cardSequences.initialise();
-    module().messages().inform(outcome == InitialiseOutcome::Initialised ? QStringLiteral("初始化成功！")
-                                                                          : QStringLiteral("初始化失败！"));
+    module().messages().inform(outcome == InitialiseOutcome::Initialised
+                                   ? QStringLiteral("初始化成功！")
+                                   : m_cardSequences.failureMessage(QStringLiteral("初始化失败！")));
     m_cardSequences.halt();
 }
 

@@ -134,7 +134,7 @@ void Form4::readCard()
     // No card, a card of another installation or one no member has: the boxes keep the member
     // shown before, and the cashier is told to lay the card down again.
     if (!member) {
-        module().messages().inform(CardNotRead);
+        module().messages().inform(m_cardSequences.failureMessage(CardNotRead, QStringLiteral("读卡失败！")));
         return;
     }
     if (member->password == QLatin1String(MemberTable::DefaultPassword)) {

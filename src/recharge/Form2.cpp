@@ -108,7 +108,8 @@ void Form2::load()
         if (showMember(cardNumber))
             m_memberCard = cardNumber;
     } else {
-        module().messages().inform(QStringLiteral("你可能没有正确放置会员卡，读取会员卡失败！"));
+        module().messages().inform(m_cardSequences.failureMessage(
+            QStringLiteral("你可能没有正确放置会员卡，读取会员卡失败！"), QStringLiteral("读取会员卡失败！")));
     }
     m_cardSequences.halt();
     m_amount->setFocus();

@@ -102,7 +102,8 @@ void Form3::verify()
     // The card is not halted afterwards: the dialog that follows reads it again at once.
     std::array<std::uint8_t, 16> buffer{};
     if (m_cardSequences.readCard(buffer) != 0) {
-        module().messages().inform(QStringLiteral("你可能没有正确放置会员卡，读取会员卡失败！"));
+        module().messages().inform(m_cardSequences.failureMessage(
+            QStringLiteral("你可能没有正确放置会员卡，读取会员卡失败！"), QStringLiteral("读取会员卡失败！")));
         return;
     }
     const QString cardText = Card::upToFirstZero(Card::blockText(buffer));

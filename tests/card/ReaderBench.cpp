@@ -10,6 +10,9 @@
 
 #include <winscard.h>
 
+#include <signal.h>
+
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -36,16 +39,22 @@ std::vector<std::string> pcscReaders(SCARDCONTEXT context)
     return readers;
 }
 
-// The full name of the test card's reader, or empty.
-std::string testCardReader(SCARDCONTEXT context)
+// The full names of the readers the folder's card lies on; empty when one is missing.
+std::vector<std::string> folderReaders(SCARDCONTEXT context)
 {
-    const std::string prefix = ReaderBench::pcscReaderName().toStdString();
-    for (const std::string& name : pcscReaders(context)) {
-        if (name.starts_with(prefix)) {
-            return name;
+    const std::vector<std::string> all = pcscReaders(context);
+    std::vector<std::string> found;
+    for (const QString& reader :
+        { ReaderBench::pcscReaderName(), ReaderBench::Acr1281uReader, ReaderBench::Classic4kReader }) {
+        const std::string prefix = reader.toStdString();
+        const auto name = std::find_if(
+            all.begin(), all.end(), [&prefix](const std::string& name) { return name.starts_with(prefix); });
+        if (name == all.end()) {
+            return {};
         }
+        found.push_back(*name);
     }
-    return {};
+    return found;
 }
 
 } // namespace
@@ -94,28 +103,30 @@ QString ReaderBench::unavailable()
     if (rc != SCARD_S_SUCCESS) {
         return QStringLiteral("pcscd does not answer: ") + QString::fromLatin1(pcsc_stringify_error(rc));
     }
-    const bool found = !testCardReader(context).empty();
+    const bool found = !folderReaders(context).empty();
     SCardReleaseContext(context);
     if (!found) {
-        return QStringLiteral("pcscd has no reader named %1…: is vpcd configured?").arg(pcscReaderName());
+        return QStringLiteral("pcscd lacks a reader of scripts/pcsc-tests.sh: is vpcd configured?");
     }
     return {};
 }
 
-QString ReaderBench::configLines() const
+QString ReaderBench::configLines(const QString& readerName, const QString& keySlot) const
 {
     if (onPcsc()) {
-        return QStringLiteral("读卡器=pcsc\n读卡器名称=%1\n").arg(pcscReaderName());
+        return QStringLiteral("读卡器=pcsc\n读卡器名称=%1\n读卡器密钥槽=%2\n")
+            .arg(readerName.isEmpty() ? pcscReaderName() : readerName, keySlot);
     }
     return QStringLiteral("读卡器=simulated\n卡片目录=%1\n").arg(m_folder->path());
 }
 
-std::unique_ptr<kelm::ReaderLibrary> ReaderBench::readerFromConfig() const
+std::unique_ptr<kelm::ReaderLibrary> ReaderBench::readerFromConfig(
+    const QString& readerName, const QString& keySlot) const
 {
     QTemporaryDir dir;
     QFile config(kelm::Settings::pathIn(dir.path()));
     config.open(QIODevice::WriteOnly);
-    config.write((QStringLiteral("[config]\n数据库名称=kelm.db\n") + configLines()).toUtf8());
+    config.write((QStringLiteral("[config]\n数据库名称=kelm.db\n") + configLines(readerName, keySlot)).toUtf8());
     config.close();
     return kelm::createReaderLibrary(kelm::Settings::load(config.fileName()));
 }
@@ -141,7 +152,50 @@ bool ReaderBench::takeOff()
     return m_folder->remove() && waitForReader(false);
 }
 
-bool ReaderBench::waitForReader(bool cardPresent) const
+std::unique_ptr<QProcess> ReaderBench::holdReader(bool exclusive)
+{
+    auto holder = std::make_unique<QProcess>();
+    holder->start(qEnvironmentVariable("KELM_TESTCARD"),
+        { QStringLiteral("--hold"), pcscReaderName(),
+            exclusive ? QStringLiteral("--exclusive") : QStringLiteral("--transaction") });
+    while (holder->waitForReadyRead(readerSeesItWithinMs) && !holder->canReadLine()) { }
+    if (!holder->readLine().startsWith("holding")) {
+        return nullptr;
+    }
+    return holder;
+}
+
+bool ReaderBench::restartService(bool replugged)
+{
+    const QString work = qEnvironmentVariable("KELM_PCSC_WORK");
+    QFile flag(work + QStringLiteral("/replugged"));
+    if (replugged ? !flag.open(QIODevice::WriteOnly) : flag.exists() && !flag.remove()) {
+        return false;
+    }
+    flag.close();
+    QFile pidFile(work + QStringLiteral("/pcscd.pid"));
+    if (!pidFile.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    const QByteArray pid = pidFile.readAll().trimmed();
+    if (::kill(static_cast<pid_t>(pid.toLong()), SIGTERM) != 0) {
+        return false;
+    }
+    // scripts/pcsc-tests.sh starts it again at once; the cards come back once vpcd listens.
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < readerSeesItWithinMs) {
+        pidFile.seek(0);
+        if (pidFile.readAll().trimmed() != pid && waitForReader(true)) {
+            return true;
+        }
+        QThread::msleep(100);
+    }
+    return false;
+}
+
+// Until every reader of the folder's card sees it, or sees its slot empty.
+bool ReaderBench::waitForReader(bool cardPresent)
 {
     if (!onPcsc()) {
         return true;
@@ -150,23 +204,25 @@ bool ReaderBench::waitForReader(bool cardPresent) const
     if (SCardEstablishContext(SCARD_SCOPE_SYSTEM, nullptr, nullptr, &context) != SCARD_S_SUCCESS) {
         return false;
     }
-    const std::string reader = testCardReader(context);
-    SCARD_READERSTATE state {};
-    state.szReader = reader.c_str();
-    state.dwCurrentState = SCARD_STATE_UNAWARE;
+    const std::vector<std::string> readers = folderReaders(context);
+    std::vector<SCARD_READERSTATE> states(readers.size());
+    for (std::size_t i = 0; i < readers.size(); ++i) {
+        states[i].szReader = readers[i].c_str();
+        states[i].dwCurrentState = SCARD_STATE_UNAWARE;
+    }
+    const DWORD wanted = cardPresent ? SCARD_STATE_PRESENT : SCARD_STATE_EMPTY;
     QElapsedTimer clock;
     clock.start();
     bool seen = false;
-    while (!reader.empty() && clock.elapsed() < readerSeesItWithinMs) {
-        const LONG rc = SCardGetStatusChange(context, 200, &state, 1);
+    while (!readers.empty() && !seen && clock.elapsed() < readerSeesItWithinMs) {
+        const LONG rc = SCardGetStatusChange(context, 200, states.data(), static_cast<DWORD>(states.size()));
         if (rc != SCARD_S_SUCCESS && rc != SCARD_E_TIMEOUT) {
             break;
         }
-        state.dwCurrentState = state.dwEventState & ~SCARD_STATE_CHANGED;
-        seen = cardPresent ? (state.dwEventState & SCARD_STATE_PRESENT) != 0
-                           : (state.dwEventState & SCARD_STATE_EMPTY) != 0;
-        if (seen) {
-            break;
+        seen = true;
+        for (SCARD_READERSTATE& state : states) {
+            state.dwCurrentState = state.dwEventState & ~SCARD_STATE_CHANGED;
+            seen = seen && (state.dwEventState & wanted) != 0;
         }
     }
     SCardReleaseContext(context);

@@ -36,8 +36,14 @@ struct Desk
 {
     ReaderBench bench;
     std::uint32_t serial = bench.layNewCard();
-    std::unique_ptr<ReaderLibrary> reader = bench.readerFromConfig();
+    std::unique_ptr<ReaderLibrary> reader;
     std::int32_t h = reader->rf_init(0, 115200);
+
+    // On PC/SC, another reader than the test card's and a key slot when given.
+    explicit Desk(const QString& readerName = {}, const QString& keySlot = {})
+        : reader(bench.readerFromConfig(readerName, keySlot))
+    {
+    }
 
     // Request, anticollision, select: the first status that is not 0.
     std::int16_t select()
@@ -207,8 +213,9 @@ private slots:
         QCOMPARE(d.reader->rf_halt(d.h), NoCard);
         QCOMPARE(d.card().rawBlock(20), MifareCard::Block {});
 
-        // The card laid on the reader later is found through the same handle.
-        QVERIFY(d.bench.lay(d.serial));
+        // The card laid on the reader later is found through the same handle, also when the reader shows
+        // it only after the request: on PC/SC a few hundred milliseconds, as kelm-testcard and pcscd poll.
+        QVERIFY(d.bench.folder().place(d.serial));
         QCOMPARE(d.select(), 0);
         QCOMPARE(d.enter(factoryKeyHex), 0);
     }
@@ -272,7 +279,7 @@ private slots:
         QCOMPARE(d.reader->rf_halt(d.h), NotOpen);
     }
 
-    void aPcscReaderIsChosenByTheBeginningOfItsName()
+    void aPcscReaderIsChosenByTheBeginningOfItsNameAndByTheCardItHolds()
     {
         Desk d;
         if (!ReaderBench::onPcsc()) {
@@ -282,21 +289,73 @@ private slots:
         }
         auto* pcsc = dynamic_cast<PcscReader*>(d.reader.get());
         QVERIFY(pcsc);
+        QCOMPARE(d.select(), 0);
         QVERIFY2(pcsc->readerInUse().startsWith(ReaderBench::pcscReaderName()), qPrintable(pcsc->readerInUse()));
 
         PcscReader elsewhere(QStringLiteral("No Such Reader"));
         QCOMPARE(elsewhere.rf_init(0, 115200), -PcscReader::NoReader);
-        // Without a name, the reader with a card on it.
+        // Without a name, the first reader with a member card: pcscd lists a contact card in a SAM slot and
+        // a Classic 4K card before it.
         PcscReader anyReader;
         const std::int32_t h = anyReader.rf_init(0, 115200);
         QVERIFY(h > 0);
-        QVERIFY(anyReader.readerInUse().startsWith(ReaderBench::pcscReaderName()));
         std::uint16_t tagType = 0;
         std::uint32_t serial = 0;
         QCOMPARE(anyReader.rf_request(h, 1, &tagType), 0);
         QCOMPARE(anyReader.rf_anticoll(h, 0, &serial), 0);
         QCOMPARE(serial, d.serial);
+        QVERIFY2(
+            anyReader.readerInUse().startsWith(ReaderBench::pcscReaderName()), qPrintable(anyReader.readerInUse()));
         QCOMPARE(anyReader.rf_exit(h), 0);
+    }
+
+    void keysGoToTheSlotTheReaderKeepsSessionKeysIn_data()
+    {
+        QTest::addColumn<QString>("reader");
+        QTest::addColumn<QString>("setting");
+        QTest::addColumn<int>("first");
+        QTest::addColumn<int>("kept");
+        QTest::newRow("ACR122U") << QString() << QString() << 0x00 << 0x00;
+        QTest::newRow("ACR1281U by its name") << ReaderBench::Acr1281uReader << QString() << 0x20 << 0x20;
+        // A slot the reader refuses is followed by the other one.
+        QTest::newRow("ACR1281U set to 00") << ReaderBench::Acr1281uReader << QStringLiteral("00") << 0x00 << 0x20;
+        QTest::newRow("ACR122U set to 20") << QString() << QStringLiteral("20") << 0x20 << 0x00;
+    }
+
+    void keysGoToTheSlotTheReaderKeepsSessionKeysIn()
+    {
+        if (!ReaderBench::onPcsc()) {
+            QSKIP("the simulated reader has no key slots");
+        }
+        QFETCH(QString, reader);
+        QFETCH(QString, setting);
+        QFETCH(int, first);
+        QFETCH(int, kept);
+        Desk d(reader, setting);
+        auto* pcsc = dynamic_cast<PcscReader*>(d.reader.get());
+        QCOMPARE(d.select(), 0);
+        QCOMPARE(int { pcsc->keySlot() }, first);
+        QCOMPARE(d.enter(factoryKeyHex), 0);
+        MifareCard::Block data {};
+        QCOMPARE(d.read(20, data), 0);
+        QCOMPARE(int { pcsc->keySlot() }, kept);
+    }
+
+    void anOpenReaderCarriesOnAfterPcscdRestartsAndTheReaderComesBackRenamed()
+    {
+        if (!ReaderBench::onPcsc()) {
+            QSKIP("the simulated reader has no service");
+        }
+        Desk d;
+        QCOMPARE(d.select(), 0);
+        QCOMPARE(d.enter(factoryKeyHex), 0);
+        for (const bool replugged : { true, false }) {
+            QVERIFY(ReaderBench::restartService(replugged));
+            QCOMPARE(d.select(), 0);
+            QCOMPARE(d.enter(factoryKeyHex), 0);
+            MifareCard::Block data {};
+            QCOMPARE(d.read(20, data), 0);
+        }
     }
 };
 

@@ -29,18 +29,32 @@ constexpr std::uint16_t noDiagnosis = 0x6F00;
 
 } // namespace
 
-TestCard::TestCard(const QString& folder)
+TestCard::TestCard(const QString& folder, Reader reader, Kind kind)
     : m_folder(folder)
+    , m_reader(reader)
+    , m_kind(kind)
 {
 }
 
-const std::vector<std::uint8_t>& TestCard::atr()
+const std::vector<std::uint8_t>& TestCard::atr() const
 {
     // The ATR PC/SC gives a contactless storage card: RID A0 00 00 03 06, standard 03 (ISO 14443 A up to
-    // anticollision), card name 00 01 (Classic 1K).
-    static const std::vector<std::uint8_t> bytes { 0x3B, 0x8F, 0x80, 0x01, 0x80, 0x4F, 0x0C, 0xA0, 0x00, 0x00, 0x03,
+    // anticollision), card name 00 01 (Classic 1K) or 00 02 (Classic 4K), and the check byte.
+    static const std::vector<std::uint8_t> classic1k { 0x3B, 0x8F, 0x80, 0x01, 0x80, 0x4F, 0x0C, 0xA0, 0x00, 0x00, 0x03,
         0x06, 0x03, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x6A };
-    return bytes;
+    static const std::vector<std::uint8_t> classic4k { 0x3B, 0x8F, 0x80, 0x01, 0x80, 0x4F, 0x0C, 0xA0, 0x00, 0x00, 0x03,
+        0x06, 0x03, 0x00, 0x02, 0x00, 0x00, 0x00, 0x00, 0x69 };
+    // A T=0 contact card: TB1 and TC1 zero, five historical bytes of no meaning.
+    static const std::vector<std::uint8_t> contact { 0x3B, 0x65, 0x00, 0x00, 0x4B, 0x45, 0x4C, 0x4D, 0x53 };
+    switch (m_kind) {
+    case Kind::Classic4k:
+        return classic4k;
+    case Kind::Contact:
+        return contact;
+    case Kind::Classic1k:
+        break;
+    }
+    return classic1k;
 }
 
 void TestCard::lay(std::uint32_t serial)
@@ -63,9 +77,11 @@ void TestCard::powerOff()
     m_authentication.reset();
 }
 
+// The field stays on: the card forgets its authentication but, once silent, stays silent.
 void TestCard::reset()
 {
-    powerOn();
+    m_powered = true;
+    m_authentication.reset();
 }
 
 std::vector<std::uint8_t> TestCard::answer(std::span<const std::uint8_t> apdu)
@@ -76,7 +92,8 @@ std::vector<std::uint8_t> TestCard::answer(std::span<const std::uint8_t> apdu)
     if (apdu.size() < 5) {
         return status(wrongLength);
     }
-    if (apdu[0] != 0xFF) {
+    // A contact card gets the reader's storage-card commands as they are and knows no class FF.
+    if (apdu[0] != 0xFF || m_kind == Kind::Contact) {
         return status(classNotSupported);
     }
     switch (apdu[1]) {
@@ -120,11 +137,11 @@ TestCard::Answer TestCard::getUid(std::span<const std::uint8_t> apdu) const
 
 TestCard::Answer TestCard::loadKey(std::span<const std::uint8_t> apdu)
 {
-    if (apdu[2] != 0x00) {
+    if (m_reader == Reader::Acr122u && apdu[2] != 0x00) {
         return status(nonVolatileMemoryMissing);
     }
-    if (apdu[3] >= m_keySlots.size()) {
-        return status(keyNumberInvalid);
+    if (!slotFits(apdu[2], apdu[3])) {
+        return status(m_reader == Reader::Acr122u ? keyNumberInvalid : cardFailed);
     }
     if (apdu[4] != MifareCard::KeySize || apdu.size() != 5 + MifareCard::KeySize) {
         return status(keyLengthWrong);
@@ -205,6 +222,14 @@ TestCard::Answer TestCard::updateBlock(std::span<const std::uint8_t> apdu)
         return refused();
     }
     return status(m_folder.save(*card) ? ok : memoryFailure);
+}
+
+bool TestCard::slotFits(std::uint8_t structure, std::uint8_t slot) const
+{
+    if (m_reader == Reader::Acr122u) {
+        return structure == 0x00 && slot <= 0x01;
+    }
+    return structure == 0x00 ? slot == 0x20 : structure == 0x20 && slot < 0x20;
 }
 
 // FF 00 40 is the reader's LED and buzzer control; any other FF 00 would go to the reader's chip,
