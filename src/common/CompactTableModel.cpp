@@ -2,7 +2,10 @@
 
 #include "common/NumberText.h"
 
+#include <QTimer>
+
 #include <algorithm>
+#include <string_view>
 #include <cstring>
 #include <limits>
 #include <utility>
@@ -114,6 +117,8 @@ CompactTableModel::~CompactTableModel() = default;
 void CompactTableModel::startFill()
 {
     m_arena.reset();
+    m_indexes.clear();
+    m_shown = 0;
     m_rowStarts.clear();
     m_visible.clear();
     m_taken = false;
@@ -121,6 +126,7 @@ void CompactTableModel::startFill()
 
 void CompactTableModel::clear()
 {
+    stopFill();
     beginResetModel();
     startFill();
     endResetModel();
@@ -128,19 +134,119 @@ void CompactTableModel::clear()
 
 void CompactTableModel::fill(const std::function<void(const RowHandler&)>& runQuery)
 {
+    stopFill();
     beginResetModel();
     startFill();
-    std::vector<int> indexes;
     try {
         runQuery([&](const Row& row) {
-            appendRow(row, indexes);
+            appendRow(row, m_indexes);
             return true;
         });
     } catch (...) {
+        m_shown = static_cast<int>(m_rowStarts.size());
         endResetModel();
         throw;
     }
+    m_shown = static_cast<int>(m_rowStarts.size());
     endResetModel();
+}
+
+namespace {
+
+// A slice short enough that typing and clicking go on while a long list fills; the first one
+// brings more than a screenful.
+constexpr std::chrono::milliseconds FirstSlice{10};
+constexpr std::chrono::milliseconds Slice{10};
+constexpr std::chrono::milliseconds AnnounceEvery{200};
+
+} // namespace
+
+void CompactTableModel::fillFrom(std::unique_ptr<Cursor> cursor)
+{
+    stopFill();
+    beginResetModel();
+    startFill();
+    m_cursor = std::move(cursor);
+    try {
+        readSlice(FirstSlice);
+    } catch (...) {
+        m_cursor.reset();
+        m_shown = static_cast<int>(m_rowStarts.size());
+        endResetModel();
+        throw;
+    }
+    m_shown = static_cast<int>(m_rowStarts.size());
+    m_announced = std::chrono::steady_clock::now();
+    endResetModel();
+    scheduleSlice();
+}
+
+void CompactTableModel::readSlice(std::optional<std::chrono::milliseconds> budget)
+{
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point until = Clock::now() + budget.value_or(std::chrono::milliseconds(0));
+    for (int read = 1; m_cursor; ++read) {
+        const Row* row = m_cursor->next();
+        if (!row) {
+            m_cursor.reset();
+            break;
+        }
+        appendRow(*row, m_indexes);
+        // The clock is asked now and then: a row costs far less than asking it.
+        if (budget && read % 256 == 0 && Clock::now() >= until)
+            break;
+    }
+}
+
+void CompactTableModel::scheduleSlice()
+{
+    if (!m_cursor || m_sliceScheduled)
+        return;
+    m_sliceScheduled = true;
+    QTimer::singleShot(0, this, [this] {
+        m_sliceScheduled = false;
+        if (!m_cursor)
+            return;
+        try {
+            readSlice(Slice);
+        } catch (const std::exception&) {
+            // A list that cannot be read further keeps what it has; the next load or save reads it anew.
+            m_cursor.reset();
+        }
+        // The view hears of new rows now and then: each telling costs it as much as a slice.
+        if (!m_cursor || std::chrono::steady_clock::now() - m_announced >= AnnounceEvery)
+            announceRows();
+        scheduleSlice();
+    });
+}
+
+void CompactTableModel::finishFill()
+{
+    if (!m_cursor)
+        return;
+    try {
+        readSlice(std::nullopt);
+    } catch (const std::exception&) {
+        m_cursor.reset();
+    }
+    announceRows();
+}
+
+void CompactTableModel::announceRows()
+{
+    m_announced = std::chrono::steady_clock::now();
+    const int stored = static_cast<int>(m_rowStarts.size());
+    if (stored > m_shown && !m_taken) {
+        beginInsertRows({}, m_shown, stored - 1);
+        m_shown = stored;
+        endInsertRows();
+    }
+}
+
+void CompactTableModel::stopFill()
+{
+    m_cursor.reset();
+    announceRows();
 }
 
 void CompactTableModel::appendRow(const Row& row, std::vector<int>& indexes)
@@ -181,7 +287,7 @@ int CompactTableModel::rowCount(const QModelIndex& parent) const
 {
     if (parent.isValid())
         return 0;
-    return static_cast<int>(m_taken ? m_visible.size() : m_rowStarts.size());
+    return static_cast<int>(m_taken ? m_visible.size() : static_cast<std::size_t>(m_shown));
 }
 
 int CompactTableModel::columnCount(const QModelIndex& parent) const
@@ -231,7 +337,7 @@ int CompactTableModel::runningNumber(int row) const
 
 int CompactTableModel::rowOfRunningNumber(int runningNumber) const
 {
-    if (runningNumber < 1 || static_cast<std::size_t>(runningNumber) > m_rowStarts.size())
+    if (runningNumber < 1 || runningNumber > m_shown)
         return -1;
     const auto stored = static_cast<std::uint32_t>(runningNumber - 1);
     if (!m_taken)
@@ -247,7 +353,7 @@ void CompactTableModel::takeRow(int row)
         return;
     beginRemoveRows({}, row, row);
     if (!m_taken) {
-        const auto rows = static_cast<std::uint32_t>(m_rowStarts.size());
+        const auto rows = static_cast<std::uint32_t>(m_shown);
         m_visible.resize(rows);
         for (std::uint32_t i = 0; i < rows; ++i)
             m_visible[i] = i;
@@ -295,6 +401,32 @@ void CompactTableModel::setText(int row, int column, const QString& text)
     m_rowStarts[stored] = position;
     const QModelIndex index = this->index(row, column);
     emit dataChanged(index, index);
+}
+
+int CompactTableModel::find(const QString& needle, const std::vector<int>& columns, int from) const
+{
+    const int rows = rowCount();
+    if (rows == 0 || needle.isEmpty())
+        return -1;
+    // The cells are compared as the UTF-8 bytes they are kept in, so no text is made for a row
+    // that does not match: a keystroke looks through a million members in a few milliseconds.
+    const QByteArray utf8 = needle.toUtf8();
+    const std::string_view wanted(utf8.constData(), static_cast<std::size_t>(utf8.size()));
+    const int start = std::clamp(from, 0, rows - 1);
+    for (int step = 0; step < rows; ++step) {
+        const int row = (start + step) % rows;
+        const char* cell = cellAt(storageRow(row), 0);
+        for (int column = 1; column < columnCount(); ++column, cell = nextCell(cell)) {
+            if (kindOf(cell) < ShortTextCell && kindOf(cell) != LongTextCell)
+                continue;
+            if (std::find(columns.begin(), columns.end(), column) == columns.end())
+                continue;
+            const auto [text, size] = textOf(cell);
+            if (std::string_view(text, size).find(wanted) != std::string_view::npos)
+                return row;
+        }
+    }
+    return -1;
 }
 
 QVariant CompactTableModel::data(const QModelIndex& index, int role) const

@@ -6,6 +6,9 @@
 #include <QAbstractTableModel>
 #include <QStringList>
 
+#include <chrono>
+#include <memory>
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -35,6 +38,15 @@ public:
     // Replaces the rows with those the query hands over. A query that fails part way leaves the
     // rows read so far and passes the failure on.
     void fill(const std::function<void(const RowHandler&)>& runQuery);
+    // Replaces the rows with the cursor's: those read within a first moment now (a failure there
+    // is passed on), the rest a slice at a time from the event loop, so that a list of any length
+    // shows and answers at once. A later failure ends the list where it happened.
+    void fillFrom(std::unique_ptr<Cursor> cursor);
+    bool isFilling() const { return m_cursor != nullptr; }
+    // Reads the rest of the rows now; a failure ends the list where it happened.
+    void finishFill();
+    // Ends the query; the rows read so far stay.
+    void stopFill();
     void clear();
 
     int rowCount(const QModelIndex& parent = {}) const override;
@@ -56,6 +68,10 @@ public:
     // Changes one cell's shown text in place.
     void setText(int row, int column, const QString& text);
 
+    // The first row at or after from (wrapping round to the top) whose text in one of the columns
+    // holds needle; -1 when none does.
+    int find(const QString& needle, const std::vector<int>& columns, int from) const;
+
     std::size_t bytesUsed() const;
 
 private:
@@ -64,6 +80,11 @@ private:
     const char* cellAt(std::uint32_t storageRow, int dataColumn) const;
     void appendRow(const Row& row, std::vector<int>& indexes);
     void startFill();
+    // Reads rows from the cursor for about the budget (all of them without one).
+    void readSlice(std::optional<std::chrono::milliseconds> budget);
+    void scheduleSlice();
+    // Tells the view of the rows read since it last heard.
+    void announceRows();
 
     QStringList m_headers;
     std::vector<std::string> m_sourceColumns;
@@ -71,6 +92,12 @@ private:
     // Where each stored row starts: block number in the high bits, offset in the block in the low.
     std::vector<std::uint32_t> m_rowStarts;
     std::vector<Cell> m_rowCells; // one row's cells while it is stored
+    std::vector<int> m_indexes;   // the source columns' places in the rows of the current fill
+    std::unique_ptr<Cursor> m_cursor;
+    // Rows stored but not yet announced to the view.
+    int m_shown = 0;
+    bool m_sliceScheduled = false;
+    std::chrono::steady_clock::time_point m_announced;
     // Rows still listed, by storage row, once a row has been taken out.
     std::vector<std::uint32_t> m_visible;
     bool m_taken = false;

@@ -49,6 +49,11 @@ void selectAll(Database& db, const RowHandler& onRow)
     db.query(SelectAll, {}, onRow);
 }
 
+std::unique_ptr<Cursor> openAll(Database& db)
+{
+    return db.openCursor(SelectAll, {});
+}
+
 std::optional<Member> findByCard(Database& db, const QString& cardNumber)
 {
     std::optional<Member> found;

@@ -48,6 +48,8 @@ inline constexpr int IdNumber = 50;
 } // namespace Width
 
 void selectAll(Database& db, const RowHandler& onRow);
+// The same rows, read at the reader's pace.
+std::unique_ptr<Cursor> openAll(Database& db);
 // The member with this card number; none when no member has it.
 std::optional<Member> findByCard(Database& db, const QString& cardNumber);
 // Whether a member already has this card number.

@@ -44,6 +44,7 @@ std::unique_ptr<Database> SharedConnection::createDatabase(Engine engine)
 
 void SharedConnection::open(const ConnectionSettings& settings, const void* holder)
 {
+    finishReading();
     const bool sameLine = m_database && sameSettings(settings, m_settings);
     if (sameLine && m_database->isOpen()) {
         m_holders.insert(holder);
@@ -62,13 +63,28 @@ void SharedConnection::open(const ConnectionSettings& settings, const void* hold
 
 void SharedConnection::close(const void* holder)
 {
+    finishReading();
     m_holders.erase(holder);
     if (m_holders.empty() && m_database)
         m_database->close();
 }
 
+void SharedConnection::readInBackground(std::function<void()> finish)
+{
+    finishReading();
+    m_backgroundReader = std::move(finish);
+}
+
+void SharedConnection::finishReading()
+{
+    if (std::function<void()> finish = std::exchange(m_backgroundReader, {}))
+        finish();
+}
+
 Database& SharedConnection::database()
 {
+    // A list still reading on the line is read to its end first: the line runs one statement at a time.
+    finishReading();
     if (!isOpen()) {
         if (!m_database || m_holders.empty())
             throw DatabaseError("数据库连接已关闭。");

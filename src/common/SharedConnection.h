@@ -25,8 +25,13 @@ public:
     void close(const void* holder);
     bool isOpen() const { return m_database && m_database->isOpen(); }
 
-    // The open database; throws when the connection is closed.
+    // The open database; throws when the connection is closed. A reader still reading on the line
+    // is told to finish first.
     Database& database();
+    // A list that reads its rows a slice at a time holds the line meanwhile; finish reads the rest
+    // (or gives the query up) when anyone else needs the line. It is called once, then forgotten.
+    void readInBackground(std::function<void()> finish);
+    void finishReading();
 
     static std::unique_ptr<Database> createDatabase(Engine engine);
 
@@ -35,6 +40,7 @@ private:
     std::unique_ptr<Database> m_database;
     ConnectionSettings m_settings;
     std::set<const void*> m_holders;
+    std::function<void()> m_backgroundReader;
 };
 
 } // namespace kelm

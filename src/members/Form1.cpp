@@ -1,4 +1,5 @@
 #include "members/Form1.h"
+#include "members/FindBar.h"
 
 #include "common/Blanks.h"
 #include "common/CompactTableModel.h"
@@ -9,6 +10,8 @@
 #include "entry/ScreenRegistry.h"
 
 #include <QAction>
+#include <QShortcut>
+#include <QPointer>
 #include <QGroupBox>
 #include <QLineEdit>
 
@@ -85,6 +88,19 @@ Form1::Form1(ScreenRegistry& registry)
         {"日期", "姓名", "卡号", "身份证号", "联系地址", "联系电话", "余额", "积分"}, this);
     m_list->setModel(m_model);
     connect(m_list, &QAbstractItemView::clicked, this, &Form1::itemClick);
+
+    // The find line takes the top of the list's place while it is shown.
+    auto* findBar = new FindBar(m_list, {2, 3, 4, 6}, this);
+    const QRect listPlace = m_list->geometry();
+    const int barHeight = findBar->sizeHint().height();
+    findBar->setGeometry(listPlace.x(), listPlace.y(), listPlace.width(), barHeight);
+    connect(findBar, &FindBar::found, this, &Form1::itemClick);
+    connect(findBar, &FindBar::shownChanged, this, [this, listPlace, barHeight](bool shown) {
+        m_list->setGeometry(shown ? listPlace.adjusted(0, barHeight, 0, 0) : listPlace);
+    });
+    auto* find = new QShortcut(QKeySequence::Find, this);
+    find->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(find, &QShortcut::activated, findBar, [findBar] { findBar->open(); });
 }
 
 QAction* Form1::button(int position) const
@@ -103,8 +119,16 @@ void Form1::load()
 
 void Form1::fillMemberList()
 {
-    Database& db = module().database();
-    m_model->fill([&](const RowHandler& onRow) { MemberTable::selectAll(db, onRow); });
+    // The first screenful shows at once, the rest follows slice by slice; whoever needs the line
+    // meanwhile has the list read to its end first.
+    SharedConnection& connection = module().sharedConnection();
+    m_model->fillFrom(MemberTable::openAll(connection.database()));
+    if (m_model->isFilling()) {
+        connection.readInBackground([model = QPointer<CompactTableModel>(m_model)] {
+            if (model)
+                model->finishFill();
+        });
+    }
 }
 
 void Form1::itemClick(const QModelIndex& index)
@@ -130,6 +154,12 @@ void Form1::runCommand(const QString& key)
     // screen keeps the state it had reached.
     try {
         const int position = static_cast<int>(Commands.indexOf(key)) + 1;
+        // A command works on the whole list: one that comes while the list still fills waits for
+        // it, but save and exit, which read the list anew or leave it, end the reading.
+        if (position == 4 || position == 9)
+            m_model->stopFill();
+        else
+            m_model->finishFill();
         switch (position) {
         case 1:
             addMember();
@@ -419,6 +449,7 @@ void Form1::rechargeCard()
 
 void Form1::closeSteps()
 {
+    m_model->stopFill();
     module().readerPort().close();
     closeConnection();
 }

@@ -1,6 +1,8 @@
 #include "Till.h"
 
 #include "card/CardSequences.h"
+#include "common/CompactTableModel.h"
+#include "common/ReportListView.h"
 
 #include <QAction>
 #include <QApplication>
@@ -36,9 +38,15 @@ Till::~Till()
     settle();
 }
 
-void Till::open(const char* entry)
+void Till::open(const char* entry, bool waitForTheList)
 {
     qstrcmp(entry, "kelm") == 0 ? kelm::Class1().kelm(true) : kelm::Class1().jfgl(true);
+    if (!waitForTheList)
+        return;
+    QWidget* screen = window(qstrcmp(entry, "kelm") == 0 ? "Form1" : "Form4");
+    auto* list = screen ? screen->findChild<kelm::ReportListView*>(QStringLiteral("ListView1")) : nullptr;
+    while (list && list->listModel()->isFilling())
+        QCoreApplication::processEvents();
 }
 
 QWidget* Till::window(const char* name)

@@ -41,8 +41,9 @@ public:
     kelm::ScreenRegistry& registry() { return *m_registry; }
     kelm::Module1& module() { return m_registry->module(); }
 
-    // The host opens the member screen (kelm) or the points screen (jfgl).
-    static void open(const char* entry);
+    // The host opens the member screen (kelm) or the points screen (jfgl); the cashier waits for its
+    // list to fill unless told not to.
+    static void open(const char* entry, bool waitForTheList = true);
     // A screen or dialog the cashier sees; loaded: also one that is only hidden.
     static QWidget* window(const char* name);
     static QWidget* loaded(const char* name);
