@@ -12,6 +12,9 @@ struct BenchDatabase
     QString databasePath;
     int members = 0;
     int gifts = 0;
+    // On a PostgreSQL server ("host:port") instead of the SQLite file, in this database.
+    QString server;
+    QString serverDatabase;
 };
 
 // The benchmark databases, made once and kept: a database already in the folder is used as it

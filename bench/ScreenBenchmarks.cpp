@@ -1,6 +1,7 @@
 #include "ScreenBenchmarks.h"
 
 #include "PaintProbe.h"
+#include "PostgresData.h"
 #include "QuietMessageBoxes.h"
 #include "Stopwatch.h"
 
@@ -17,8 +18,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QFile>
+#include <QLineEdit>
 #include <QProcess>
+#include <QTest>
 
+#include <libpq-fe.h>
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -69,28 +73,37 @@ private:
     std::vector<double> m_cpuRatio;
 };
 
-// The floor scan of one database, run beside each iteration of a benchmark.
+// The floor scan of one database, run beside each iteration of a benchmark: the raw sqlite3 scan,
+// or the raw libpq scan for a database on a server.
 class PairedFloor
 {
 public:
     PairedFloor(const BenchDatabase& data, Floor::Table table)
-        : m_db(Floor::open(data.databasePath))
-        , m_table(table)
+        : m_table(table)
     {
+        if (data.server.isEmpty())
+            m_db = Floor::open(data.databasePath);
+        else
+            m_server = PostgresData::open(data);
     }
-    ~PairedFloor() { sqlite3_close(m_db); }
+    ~PairedFloor()
+    {
+        sqlite3_close(m_db);
+        PQfinish(m_server);
+    }
     PairedFloor(const PairedFloor&) = delete;
     PairedFloor& operator=(const PairedFloor&) = delete;
 
     Stopwatch::Reading scan() const
     {
         const Stopwatch stopwatch;
-        benchmark::DoNotOptimize(Floor::scan(m_db, m_table));
+        benchmark::DoNotOptimize(m_server ? PostgresData::scan(m_server) : Floor::scan(m_db, m_table));
         return stopwatch.elapsed();
     }
 
 private:
-    sqlite3* m_db;
+    sqlite3* m_db = nullptr;
+    PGconn* m_server = nullptr;
     Floor::Table m_table;
 };
 
@@ -144,14 +157,23 @@ ReportListView* listOf(QWidget* screen)
 
 struct ShowTimes
 {
-    Stopwatch::Reading show;  // building the screen, its load (settings, connection, list fill) and show
-    Stopwatch::Reading paint; // from there to the list's first paint
+    Stopwatch::Reading show;     // building the screen, its load (settings, connection, first rows) and show
+    Stopwatch::Reading paint;    // from there to the list's first paint
+    Stopwatch::Reading complete; // from the show to the list holding every row
     int rows = -1;
 
-    Stopwatch::Reading total() const { return {show.wall + paint.wall, show.cpu + paint.cpu}; }
+    Stopwatch::Reading firstPaint() const { return {show.wall + paint.wall, show.cpu + paint.cpu}; }
 };
 
-// Runs show, then handles events until the list of the screen objectName has been painted.
+// Waits, handling events, until the list has read every row.
+void waitForTheWholeList(ReportListView* list)
+{
+    while (list->listModel()->isFilling())
+        QCoreApplication::processEvents();
+}
+
+// Runs show, then handles events until the list of the screen objectName has been painted, then
+// until it holds every row.
 ShowTimes showAndPaint(const QString& objectName, const std::function<void()>& show)
 {
     ShowTimes times;
@@ -161,10 +183,12 @@ ShowTimes showAndPaint(const QString& objectName, const std::function<void()>& s
     ReportListView* list = listOf(visibleWindow(objectName));
     if (!list)
         return times;
-    stopwatch.restart();
+    Stopwatch painting;
     if (!(new PaintProbe(list->viewport()))->waitForPaint())
         return times;
-    times.paint = stopwatch.elapsed();
+    times.paint = painting.elapsed();
+    waitForTheWholeList(list);
+    times.complete = stopwatch.elapsed();
     times.rows = list->model()->rowCount();
     return times;
 }
@@ -176,10 +200,13 @@ void closeScreen(const QString& objectName)
     BenchScreens::settle();
 }
 
+enum class Until { FirstPaint, WholeList };
+
 // Shows and closes a screen once per iteration; the time of an iteration runs from the show to
-// the first paint.
+// the list's first paint, or to the list holding every row.
 void showScreenBenchmark(benchmark::State& state, const BenchDatabase& data, Floor::Table table,
-                         const QString& objectName, const std::function<void(BenchScreens&)>& show)
+                         const QString& objectName, const std::function<void(BenchScreens&)>& show,
+                         Until until = Until::FirstPaint)
 {
     const PairedFloor floor(data, table);
     const int expectedRows = table == Floor::Table::Members ? data.members : data.gifts;
@@ -205,13 +232,14 @@ void showScreenBenchmark(benchmark::State& state, const BenchDatabase& data, Flo
             state.SkipWithError("the list did not show every row");
             return;
         }
-        state.SetIterationTime(times.total().wall);
-        totals.add(times.total(), floorTime);
+        const Stopwatch::Reading reading = until == Until::FirstPaint ? times.firstPaint() : times.complete;
+        state.SetIterationTime(reading.wall);
+        totals.add(reading, floorTime);
         shows.push_back(times.show.wall);
-        paints.push_back(times.paint.wall);
+        paints.push_back(times.firstPaint().wall);
     }
     state.counters["show_ms"] = median(shows) * 1e3;
-    state.counters["paint_ms"] = median(paints) * 1e3;
+    state.counters["first_paint_ms"] = median(paints) * 1e3;
     totals.reportRatios(state);
     state.counters["rows"] = expectedRows;
 }
@@ -258,22 +286,42 @@ void floor(benchmark::State& state, const BenchDatabase& data, Floor::Table tabl
     state.counters["rows"] = table == Floor::Table::Members ? data.members : data.gifts;
 }
 
-void memberScreenLoad(benchmark::State& state, const BenchDatabase& data)
+void memberScreenFirstPaint(benchmark::State& state, const BenchDatabase& data)
 {
     showScreenBenchmark(state, data, Floor::Table::Members, QStringLiteral("Form1"),
                         [](BenchScreens&) { Class1().kelm(true); });
 }
 
-void memberScreenSaveAndReload(benchmark::State& state, const BenchDatabase& data)
+void memberScreenLoad(benchmark::State& state, const BenchDatabase& data)
 {
-    const PairedFloor floor(data, Floor::Table::Members);
-    BenchScreens screens(data);
+    showScreenBenchmark(
+        state, data, Floor::Table::Members, QStringLiteral("Form1"), [](BenchScreens&) { Class1().kelm(true); },
+        Until::WholeList);
+}
+
+namespace {
+
+// The member screen shown with its whole list, for the benchmarks that work on it.
+Form1* openedMemberScreen(benchmark::State& state, const BenchDatabase& data)
+{
     const ShowTimes opened = showAndPaint(QStringLiteral("Form1"), [] { Class1().kelm(true); });
     auto* screen = qobject_cast<Form1*>(visibleWindow(QStringLiteral("Form1")));
     if (!screen || opened.rows != data.members) {
         state.SkipWithError("the member screen did not show every member");
-        return;
+        return nullptr;
     }
+    return screen;
+}
+
+} // namespace
+
+void memberScreenSaveAndReload(benchmark::State& state, const BenchDatabase& data)
+{
+    const PairedFloor floor(data, Floor::Table::Members);
+    BenchScreens screens(data);
+    Form1* screen = openedMemberScreen(state, data);
+    if (!screen)
+        return;
     ReportListView* list = listOf(screen);
     auto* probe = new PaintProbe(list->viewport());
     QAction* save = screen->command(QStringLiteral("保存"));
@@ -284,6 +332,7 @@ void memberScreenSaveAndReload(benchmark::State& state, const BenchDatabase& dat
         const Stopwatch stopwatch;
         save->trigger();
         const bool painted = probe->waitForPaint();
+        waitForTheWholeList(list);
         const Stopwatch::Reading reading = stopwatch.elapsed();
         if (!painted || list->model()->rowCount() != data.members || screen->entryMode() != Form1::Nothing)
             return std::nullopt;
@@ -304,6 +353,59 @@ void memberScreenSaveAndReload(benchmark::State& state, const BenchDatabase& dat
         samples.add(*reading, floorTime);
     }
     closeScreen(QStringLiteral("Form1"));
+    samples.reportRatios(state);
+    state.counters["rows"] = data.members;
+}
+
+void memberSearchKeystroke(benchmark::State& state, const BenchDatabase& data)
+{
+    const PairedFloor floor(data, Floor::Table::Members);
+    BenchScreens screens(data);
+    Form1* screen = openedMemberScreen(state, data);
+    if (!screen)
+        return;
+    ReportListView* list = listOf(screen);
+    // The last member's card number, completed by its last keystroke on the first row: the search looks
+    // through the whole list, the slowest a keystroke can be.
+    const QString last = list->model()->index(data.members - 1, 3).data().toString();
+    QTest::keyClick(screen, Qt::Key_F, Qt::ControlModifier);
+    auto* find = screen->findChild<QLineEdit*>(QStringLiteral("FindText"));
+    Samples samples;
+    std::vector<double> worst;
+    for (auto _ : state) {
+        state.PauseTiming();
+        const Stopwatch::Reading floorTime = floor.scan();
+        // The text but its last character is put there without a search; the list stands on the first row.
+        find->setText(last.left(last.size() - 1));
+        list->setCurrentIndex(list->model()->index(0, 1));
+        state.ResumeTiming();
+        const Stopwatch stopwatch;
+        QTest::keyClick(find, last.back().toLatin1());
+        const Stopwatch::Reading reading = stopwatch.elapsed();
+        if (list->currentIndex().row() != data.members - 1) {
+            state.SkipWithError("the keystroke did not find the last member");
+            break;
+        }
+        state.SetIterationTime(reading.wall);
+        samples.add(reading, floorTime);
+        worst.push_back(reading.wall);
+    }
+    closeScreen(QStringLiteral("Form1"));
+    samples.reportRatios(state);
+    state.counters["worst_ms"] = *std::max_element(worst.begin(), worst.end()) * 1e3;
+    state.counters["rows"] = data.members;
+}
+
+void floorLibpq(benchmark::State& state, const BenchDatabase& data)
+{
+    const PairedFloor floor(data, Floor::Table::Members);
+    floor.scan(); // the table in the server's cache
+    Samples samples;
+    for (auto _ : state) {
+        const Stopwatch::Reading reading = floor.scan();
+        state.SetIterationTime(reading.wall);
+        samples.add(reading, reading);
+    }
     samples.reportRatios(state);
     state.counters["rows"] = data.members;
 }

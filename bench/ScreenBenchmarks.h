@@ -13,10 +13,17 @@ namespace kelm::ScreenBenchmarks {
 // steps through the rows.
 void floor(benchmark::State& state, const BenchDatabase& data, Floor::Table table, bool readCells);
 
-// Class1::kelm(true) shows the member screen, from nothing to the list's first paint.
+// The raw libpq scan of a database on a server, the floor of the figures taken over libpq.
+void floorLibpq(benchmark::State& state, const BenchDatabase& data);
+
+// Class1::kelm(true) shows the member screen, from nothing to the list's first paint (the first
+// rows shown and clickable), or to the list holding every member.
+void memberScreenFirstPaint(benchmark::State& state, const BenchDatabase& data);
 void memberScreenLoad(benchmark::State& state, const BenchDatabase& data);
-// "保存" with nothing pending on the shown member screen: the list read again and painted.
+// "保存" with nothing pending on the shown member screen: the list read again, to every member.
 void memberScreenSaveAndReload(benchmark::State& state, const BenchDatabase& data);
+// One keystroke in the member screen's find line that looks through the whole list.
+void memberSearchKeystroke(benchmark::State& state, const BenchDatabase& data);
 // MemberTable::findByCard for members spread over the whole table (x_floor against the floor
 // benchmark's median).
 void cardLookup(benchmark::State& state, const BenchDatabase& data);

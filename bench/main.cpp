@@ -1,12 +1,15 @@
 // kelm-bench: the member screen, the gift lists and the card lookup at 10,000, 100,000 and
 // 1,000,000 rows, each beside the raw sqlite3 scan of the same rows in the same run.
 //
-//   kelm-bench [--quick] [--data FOLDER] [Google Benchmark options]
+//   kelm-bench [--quick] [--data FOLDER] [--postgresql HOST:PORT] [Google Benchmark options]
 //
 // --quick runs 10,000 rows only (what CI runs). The databases are made once in FOLDER (by
-// default bench-data/ in the build folder) and reused.
+// default bench-data/ in the build folder) and reused. With --postgresql the member rows run
+// again on that server (user postgres, trust login; scripts/bench.sh starts a throwaway one), each
+// beside the raw libpq scan.
 #include "BenchData.h"
 #include "FailureCountingReporter.h"
+#include "PostgresData.h"
 #include "ScreenBenchmarks.h"
 
 #include <QApplication>
@@ -42,9 +45,12 @@ std::string firstLineWith(const QString& file, const QByteArray& key)
     return {};
 }
 
+// The member rows of one database; on a server each name carries "_postgresql" and the floor is
+// the raw libpq scan.
 void addMemberBenchmarks(const BenchDatabase& data)
 {
     const std::string rows = std::to_string(data.members);
+    const std::string engine = data.server.isEmpty() ? "" : "_postgresql";
     const int iterations = iterationsFor(data.members);
     const auto timed = [&](const std::string& name, auto function) {
         return benchmark::RegisterBenchmark((name + "/" + rows).c_str(), function)
@@ -52,20 +58,31 @@ void addMemberBenchmarks(const BenchDatabase& data)
             ->UseManualTime()
             ->Unit(benchmark::kMillisecond);
     };
-    timed("floor_sqlite3_text", [data](benchmark::State& state) {
-        ScreenBenchmarks::floor(state, data, Floor::Table::Members, true);
-    });
-    timed("sqlite3_step_only", [data](benchmark::State& state) {
-        ScreenBenchmarks::floor(state, data, Floor::Table::Members, false);
-    });
-    timed("member_screen_load", [data](benchmark::State& state) { ScreenBenchmarks::memberScreenLoad(state, data); });
-    timed("member_screen_save_reload",
+    if (data.server.isEmpty()) {
+        timed("floor_sqlite3_text", [data](benchmark::State& state) {
+            ScreenBenchmarks::floor(state, data, Floor::Table::Members, true);
+        });
+        timed("sqlite3_step_only", [data](benchmark::State& state) {
+            ScreenBenchmarks::floor(state, data, Floor::Table::Members, false);
+        });
+    } else {
+        timed("floor_libpq_text", [data](benchmark::State& state) { ScreenBenchmarks::floorLibpq(state, data); });
+    }
+    timed("member_screen_first_paint" + engine,
+          [data](benchmark::State& state) { ScreenBenchmarks::memberScreenFirstPaint(state, data); });
+    timed("member_screen_load" + engine,
+          [data](benchmark::State& state) { ScreenBenchmarks::memberScreenLoad(state, data); });
+    timed("member_screen_save_reload" + engine,
           [data](benchmark::State& state) { ScreenBenchmarks::memberScreenSaveAndReload(state, data); });
-    benchmark::RegisterBenchmark(("card_lookup/" + rows).c_str(),
-                                 [data](benchmark::State& state) { ScreenBenchmarks::cardLookup(state, data); })
-        ->UseRealTime()
-        ->Unit(benchmark::kMicrosecond);
-    timed("member_screen_peak_memory",
+    timed("member_search_keystroke" + engine,
+          [data](benchmark::State& state) { ScreenBenchmarks::memberSearchKeystroke(state, data); });
+    if (data.server.isEmpty()) {
+        benchmark::RegisterBenchmark(("card_lookup/" + rows).c_str(),
+                                     [data](benchmark::State& state) { ScreenBenchmarks::cardLookup(state, data); })
+            ->UseRealTime()
+            ->Unit(benchmark::kMicrosecond);
+    }
+    timed("member_screen_peak_memory" + engine,
           [data](benchmark::State& state) { ScreenBenchmarks::memberScreenPeakMemory(state, data); })
         ->Iterations(1);
 }
@@ -108,6 +125,7 @@ int main(int argc, char** argv)
     bool quick = false;
     QString dataFolder = QStringLiteral(KELM_BENCH_DATA_DIR);
     QString childConfig;
+    QString server;
     std::vector<char*> benchmarkArguments{argv[0]};
     for (int i = 1; i < argc; ++i) {
         const std::string_view argument = argv[i];
@@ -115,6 +133,8 @@ int main(int argc, char** argv)
             quick = true;
         else if (argument == "--data" && i + 1 < argc)
             dataFolder = QString::fromLocal8Bit(argv[++i]);
+        else if (argument == "--postgresql" && i + 1 < argc)
+            server = QString::fromLocal8Bit(argv[++i]);
         else if (argument == "--peak-memory-child" && i + 1 < argc)
             childConfig = QString::fromLocal8Bit(argv[++i]);
         else
@@ -141,6 +161,10 @@ int main(int argc, char** argv)
         const BenchDatabase gifts = data.gifts(quick ? 10000 : 100000);
         for (const BenchDatabase& database : members)
             addMemberBenchmarks(database);
+        if (!server.isEmpty()) {
+            for (const BenchDatabase& database : members)
+                addMemberBenchmarks(PostgresData::copy(database, server));
+        }
         addGiftBenchmarks(gifts);
     } catch (const std::exception& failure) {
         std::fprintf(stderr, "kelm-bench: %s\n", failure.what());
