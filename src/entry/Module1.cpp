@@ -2,6 +2,7 @@
 
 #include "card/ReaderLibrary.h"
 #include "common/CardKeyTable.h"
+#include "common/LibraryFolder.h"
 #include "common/ServerAddress.h"
 
 #include <QFile>
@@ -37,7 +38,10 @@ CardSequences::CardKeyIdentifier Module1::cardKeyIdentifier()
 
 Settings Module1::loadSettings()
 {
-    Settings settings = Settings::load(m_seams.configPath);
+    // Looked for again at every load, so that a config.ini put in place while the till runs is
+    // taken, as a changed one is.
+    Settings settings = Settings::load(m_seams.configPath.isEmpty() ? Settings::locate(libraryFolder())
+                                                                    : m_seams.configPath);
     m_operatorName = settings.operatorName;
     m_negativeTopUpsAllowed = settings.allowsNegativeTopUps();
     m_audit.setWho({settings.till(), settings.operatorName});
@@ -57,13 +61,13 @@ QStringList Module1::exposureWarnings(const Settings& settings, const Connection
     QStringList due;
     struct stat status = {};
     if (!m_readablePasswordTold && !connection.password.isEmpty()
-        && ::stat(QFile::encodeName(m_seams.configPath).constData(), &status) == 0
+        && ::stat(QFile::encodeName(settings.file).constData(), &status) == 0
         && (status.st_mode & (S_IRGRP | S_IROTH)) != 0) {
         m_readablePasswordTold = true;
-        QString quoted = m_seams.configPath;
+        QString quoted = settings.file;
         quoted.replace(u'\'', QStringLiteral("'\\''"));
         due << QStringLiteral("config.ini（%1）里有数据库密码，本机的其他账户也能读取这个文件。请管理员运行：chmod 600 '%2'")
-                   .arg(m_seams.configPath, quoted);
+                   .arg(settings.file, quoted);
     }
     const QDate today = QDate::currentDate();
     if (m_clearLineToldOn != today && connection.travelsInClear()) {
