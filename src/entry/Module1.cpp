@@ -8,6 +8,7 @@
 #include <QFile>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace kelm {
 
@@ -60,14 +61,18 @@ QStringList Module1::exposureWarnings(const Settings& settings, const Connection
 {
     QStringList due;
     struct stat status = {};
-    if (!m_readablePasswordTold && !connection.password.isEmpty()
-        && ::stat(QFile::encodeName(settings.file).constData(), &status) == 0
-        && (status.st_mode & (S_IRGRP | S_IROTH)) != 0) {
+    // The till's own file is for the till alone. A file the administrator keeps and gives the tills
+    // through its group (the package's /etc/kelm/config.ini, root:kelm 0640) is exposed only when
+    // every account may read it; its fix must leave the group reading.
+    const bool tillsOwn = ::stat(QFile::encodeName(settings.file).constData(), &status) == 0
+        && status.st_uid == ::geteuid();
+    const mode_t exposing = tillsOwn ? (S_IRGRP | S_IROTH) : S_IROTH;
+    if (!m_readablePasswordTold && !connection.password.isEmpty() && (status.st_mode & exposing) != 0) {
         m_readablePasswordTold = true;
         QString quoted = settings.file;
         quoted.replace(u'\'', QStringLiteral("'\\''"));
-        due << QStringLiteral("config.ini（%1）里有数据库密码，本机的其他账户也能读取这个文件。请管理员运行：chmod 600 '%2'")
-                   .arg(settings.file, quoted);
+        due << QStringLiteral("config.ini（%1）里有数据库密码，本机的其他账户也能读取这个文件。请管理员运行：chmod %2 '%3'")
+                   .arg(settings.file, tillsOwn ? QStringLiteral("600") : QStringLiteral("640"), quoted);
     }
     const QDate today = QDate::currentDate();
     if (m_clearLineToldOn != today && connection.travelsInClear()) {
