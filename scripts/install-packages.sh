@@ -11,6 +11,7 @@ packages=(
     xvfb xauth fonts-noto-cjk
     libpcsclite-dev pcscd vsmartcard-vpcd
     clang libclang-rt-14-dev llvm-14
+    file python3
 )
 [ "${KELM_WITH_SCREENSHOTS:-0}" = 1 ] && packages+=(imagemagick x11-utils)
 

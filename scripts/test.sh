@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Every test, from a fresh clone on Debian 12 (as root), with no display: installs what it needs,
 # builds with warnings as errors and runs the suite; then the same suite built with
-# AddressSanitizer and UndefinedBehaviorSanitizer.
+# AddressSanitizer and UndefinedBehaviorSanitizer. In between, the Debian packages are built,
+# installed and used by the host examples (scripts/package-tests.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -9,9 +10,10 @@ bash scripts/install-packages.sh
 jobs=$(nproc)
 export QT_QPA_PLATFORM=offscreen
 
-cmake -S . -B build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELM_WERROR=ON >/dev/null
+cmake -S . -B build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELM_WERROR=ON -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
 cmake --build build-test -j"$jobs"
 ctest --test-dir build-test -LE pcsc --output-on-failure --timeout 300 -j"$jobs"
+bash scripts/package-tests.sh build-test
 
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DKELM_WERROR=ON -DKELM_SANITIZE=ON >/dev/null
 cmake --build build-asan -j"$jobs"

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <kelm/Error.h>
+#include <kelm/Export.h>
 
 // Fixed identifiers of the library, the class and its interface. They never change between
 // builds, so a host built against one build keeps working with the next.
@@ -13,7 +14,7 @@ namespace kelm {
 
 // The one creatable class a cash-register host uses. It holds no state: every Class1 object
 // reaches the same screens and the same shared state.
-class Class1
+class KELM_EXPORT Class1
 {
 public:
     static constexpr int DispatchIdKelm = 0x60030000;
@@ -32,5 +33,9 @@ public:
     // Late-bound call by dispatch id; an unknown id throws kelm::Error.
     bool invoke(int dispatchId, bool qzForm = false);
 };
+
+// The library's version, "1.0" for instance: the version of the libkelm.so the host has loaded,
+// which may be newer than the headers it was built with. Any thread may call it.
+KELM_EXPORT const char* version() noexcept;
 
 } // namespace kelm

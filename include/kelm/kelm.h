@@ -14,7 +14,22 @@
  * function accepts NULL for the object: the calls then fail with KELM_BAD_ARGUMENT and
  * kelm_Class1_release() does nothing. The calls and kelm_process_events() fail with KELM_FAILED
  * for the same reasons, and when made on another thread than the QApplication's.
+ *
+ * Threads. The screens are windows of the process's one QApplication and live on its thread, the
+ * GUI thread: the Qt host's main thread, or for a host without Qt the thread of its first
+ * kelm_Class1_create(). kelm_Class1_create(), kelm_Class1_kelm(), kelm_Class1_jfgl(),
+ * kelm_Class1_invoke(), kelm_Class1_release() and kelm_process_events() belong to that thread.
+ * kelm_last_error() may be called from any thread and tells the failure of that thread's own last
+ * call; kelm_version() may be called from any thread at any time, also before anything else.
+ *
+ * The event loop. The screens are modeless: a call shows a window and returns at once. A host
+ * with a Qt event loop of its own has nothing more to do. A host without one must call
+ * kelm_process_events() regularly on the GUI thread (every 50 ms or so, for instance from its
+ * own idle or timer handler) for as long as screens may be open; in between, they neither paint
+ * nor answer the cashier.
  */
+
+#include <kelm/Export.h>
 
 #ifdef __cplusplus
 extern "C" {
@@ -29,17 +44,20 @@ extern "C" {
 
 typedef struct kelm_Class1 kelm_Class1;
 
-kelm_Class1* kelm_Class1_create(void);
-void kelm_Class1_release(kelm_Class1* object);
+KELM_EXPORT kelm_Class1* kelm_Class1_create(void);
+KELM_EXPORT void kelm_Class1_release(kelm_Class1* object);
 
-int kelm_Class1_kelm(kelm_Class1* object, int qzForm, int* result);
-int kelm_Class1_jfgl(kelm_Class1* object, int qzForm, int* result);
-int kelm_Class1_invoke(kelm_Class1* object, int dispid, int qzForm, int* result);
+KELM_EXPORT int kelm_Class1_kelm(kelm_Class1* object, int qzForm, int* result);
+KELM_EXPORT int kelm_Class1_jfgl(kelm_Class1* object, int qzForm, int* result);
+KELM_EXPORT int kelm_Class1_invoke(kelm_Class1* object, int dispid, int qzForm, int* result);
 
-const char* kelm_last_error(void);
+KELM_EXPORT const char* kelm_last_error(void);
 
 /* Runs the event loop for about the given time (0: handles what is pending and returns). */
-int kelm_process_events(int milliseconds);
+KELM_EXPORT int kelm_process_events(int milliseconds);
+
+/* The library's version, "1.0" for instance: that of the libkelm.so loaded, not of this header. */
+KELM_EXPORT const char* kelm_version(void);
 
 #ifdef __cplusplus
 }

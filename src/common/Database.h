@@ -104,6 +104,7 @@ struct ConnectionSettings
     QString password;
     QString database; // catalogue name, or for SQLite the database file
     QString baseFolder; // a relative SQLite file is taken from here
+    QString configFile; // the config.ini these came from, named when a value is missing
     QString odbcDriver; // the ODBC driver's name in odbcinst.ini; empty: the engine's usual one
     // How long a cashier waits, in whole seconds: for the server to take the connection, and for
     // it to answer a statement (for SQLite: for another till to let go of the file).

@@ -4,9 +4,15 @@
 #include "common/ProfileReader.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSysInfo>
+
+#include <cerrno>
+#include <cstring>
+
+#include <unistd.h>
 
 namespace kelm {
 
@@ -61,9 +67,40 @@ std::span<const Settings::Key> Settings::keys()
     return Keys;
 }
 
+QStringList Settings::candidates(const QString& libraryFolder, const QString& systemFile)
+{
+    const QString named = qEnvironmentVariable("KELM_CONFIG");
+    if (!named.isEmpty())
+        return {QFileInfo(named).absoluteFilePath()};
+    return {pathIn(libraryFolder), systemFile};
+}
+
+QString Settings::locate(const QString& libraryFolder, const QString& systemFile)
+{
+    const QStringList paths = candidates(libraryFolder, systemFile);
+    for (const QString& path : paths) {
+        // Whatever stands there is taken, a folder or a pipe too: the load then says what is wrong
+        // with it instead of quietly reading another till's file.
+        const QByteArray name = QFile::encodeName(path);
+        if (::access(name.constData(), F_OK) != 0)
+            continue;
+        if (::access(name.constData(), R_OK) != 0)
+            throw Error(QStringLiteral("无法读取 config.ini“%1”：%2。")
+                            .arg(path, errno == EACCES ? QStringLiteral("没有读取权限")
+                                                       : QString::fromLocal8Bit(std::strerror(errno)))
+                            .toStdString());
+        return path;
+    }
+    if (qEnvironmentVariableIsEmpty("KELM_CONFIG"))
+        throw Error(QStringLiteral("找不到 config.ini：“%1”和“%2”都不存在。").arg(paths[0], paths[1]).toStdString());
+    throw Error(QStringLiteral("找不到 config.ini：环境变量 KELM_CONFIG 指定的“%1”不存在。").arg(paths[0]).toStdString());
+}
+
 Settings Settings::load(const QString& configPath)
 {
-    return read(ProfileReader(configPath), QFileInfo(configPath).absolutePath());
+    Settings settings = read(ProfileReader(configPath), QFileInfo(configPath).absolutePath());
+    settings.file = configPath;
+    return settings;
 }
 
 Settings Settings::read(const ProfileReader& profile, const QString& folder)
@@ -91,6 +128,7 @@ ConnectionSettings Settings::connection() const
     c.password = trimBlanks(password);
     c.database = trimBlanks(database);
     c.baseFolder = folder;
+    c.configFile = file;
     c.odbcDriver = odbcDriver.trimmed();
     c.connectTimeout = seconds(QStringLiteral("连接超时"), connectTimeout, c.connectTimeout);
     c.statementTimeout = seconds(QStringLiteral("执行超时"), statementTimeout, c.statementTimeout);

@@ -3,6 +3,7 @@
 #include "common/Database.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <span>
 
@@ -53,10 +54,21 @@ struct Settings
     QString encryption;
     QString caFile;
 
-    // The folder config.ini was read from; relative paths in it are taken from there.
+    // The file read (empty when read from bytes) and its folder; relative paths in it are taken from
+    // the folder.
+    QString file;
     QString folder;
 
     static QString pathIn(const QString& folder) { return folder + QStringLiteral("/config.ini"); }
+    // The config.ini files a till may use, in the order they are looked for: only $KELM_CONFIG when it
+    // is set (a till told where its file is never quietly takes another one); otherwise config.ini in
+    // the library's folder, where tills have always kept it, then systemFile, the installed package's.
+    static QStringList candidates(const QString& libraryFolder,
+                                  const QString& systemFile = QStringLiteral("/etc/kelm/config.ini"));
+    // The first candidate that exists. Throws kelm::Error naming every path looked at when none
+    // does, and naming the file when it exists but this account may not read it.
+    static QString locate(const QString& libraryFolder,
+                          const QString& systemFile = QStringLiteral("/etc/kelm/config.ini"));
     static Settings load(const QString& configPath);
     // The settings a config.ini of this content in this folder gives.
     static Settings read(const ProfileReader& profile, const QString& folder);

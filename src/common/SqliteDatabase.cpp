@@ -82,7 +82,10 @@ void SqliteDatabase::open(const ConnectionSettings& settings)
 {
     close();
     if (settings.database.isEmpty())
-        throw DatabaseError("无法打开数据库：config.ini 中没有设置“数据库名称”。");
+        throw DatabaseError("无法打开数据库：config.ini 中没有设置“数据库名称”"
+                            + (settings.configFile.isEmpty() ? std::string()
+                                                             : "（读取的是“" + settings.configFile.toStdString() + "”）")
+                            + "。");
     m_path = QDir(settings.baseFolder).absoluteFilePath(settings.database);
     const std::string path = QFile::encodeName(m_path).toStdString();
     if (!QFileInfo(m_path).isFile())

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QByteArray>
+#include <QImage>
 #include <QPalette>
 #include <QToolBar>
 #include <QWidget>
@@ -33,6 +34,16 @@ void freeInstalledBrushes()
     installed().clear();
 }
 
+// Styles fill what they cannot tile with the brush's colour: a toolbar button under the mouse is
+// drawn raised in it, its caption in the button text colour. A picture alone would leave the colour
+// black, and the caption black on black.
+QColor averageColour(const QPixmap& picture)
+{
+    if (picture.isNull())
+        return QApplication::palette().color(QPalette::Button);
+    return picture.toImage().scaled(1, 1, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).pixelColor(0, 0);
+}
+
 void install(QWidget* window, std::unique_ptr<PatternBrush> brush)
 {
     const QByteArray className = window->metaObject()->className();
@@ -49,7 +60,7 @@ void install(QWidget* window, std::unique_ptr<PatternBrush> brush)
 } // namespace
 
 PatternBrush::PatternBrush(const QPixmap& picture)
-    : m_brush(picture)
+    : m_brush(averageColour(picture), picture)
 {
     ++g_liveBrushes;
 }

@@ -83,6 +83,11 @@ int kelm_Class1_invoke(kelm_Class1* object, int dispid, int qzForm, int* result)
     return callMethod(object, result, [&](kelm::Class1& c) { return c.invoke(dispid, qzForm != 0); });
 }
 
+const char* kelm_version(void)
+{
+    return kelm::version();
+}
+
 const char* kelm_last_error(void)
 {
     return g_lastError.c_str();

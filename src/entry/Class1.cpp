@@ -5,6 +5,11 @@
 
 namespace kelm {
 
+const char* version() noexcept
+{
+    return KELM_VERSION;
+}
+
 bool Class1::kelm(bool qzForm)
 {
     if (qzForm) {

@@ -2,11 +2,13 @@
 
 #include "card/ReaderLibrary.h"
 #include "common/CardKeyTable.h"
+#include "common/LibraryFolder.h"
 #include "common/ServerAddress.h"
 
 #include <QFile>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace kelm {
 
@@ -37,7 +39,10 @@ CardSequences::CardKeyIdentifier Module1::cardKeyIdentifier()
 
 Settings Module1::loadSettings()
 {
-    Settings settings = Settings::load(m_seams.configPath);
+    // Looked for again at every load, so that a config.ini put in place while the till runs is
+    // taken, as a changed one is.
+    Settings settings = Settings::load(m_seams.configPath.isEmpty() ? Settings::locate(libraryFolder())
+                                                                    : m_seams.configPath);
     m_operatorName = settings.operatorName;
     m_negativeTopUpsAllowed = settings.allowsNegativeTopUps();
     m_audit.setWho({settings.till(), settings.operatorName});
@@ -56,14 +61,18 @@ QStringList Module1::exposureWarnings(const Settings& settings, const Connection
 {
     QStringList due;
     struct stat status = {};
-    if (!m_readablePasswordTold && !connection.password.isEmpty()
-        && ::stat(QFile::encodeName(m_seams.configPath).constData(), &status) == 0
-        && (status.st_mode & (S_IRGRP | S_IROTH)) != 0) {
+    // The till's own file is for the till alone. A file the administrator keeps and gives the tills
+    // through its group (the package's /etc/kelm/config.ini, root:kelm 0640) is exposed only when
+    // every account may read it; its fix must leave the group reading.
+    const bool tillsOwn = ::stat(QFile::encodeName(settings.file).constData(), &status) == 0
+        && status.st_uid == ::geteuid();
+    const mode_t exposing = tillsOwn ? (S_IRGRP | S_IROTH) : S_IROTH;
+    if (!m_readablePasswordTold && !connection.password.isEmpty() && (status.st_mode & exposing) != 0) {
         m_readablePasswordTold = true;
-        QString quoted = m_seams.configPath;
+        QString quoted = settings.file;
         quoted.replace(u'\'', QStringLiteral("'\\''"));
-        due << QStringLiteral("config.ini（%1）里有数据库密码，本机的其他账户也能读取这个文件。请管理员运行：chmod 600 '%2'")
-                   .arg(m_seams.configPath, quoted);
+        due << QStringLiteral("config.ini（%1）里有数据库密码，本机的其他账户也能读取这个文件。请管理员运行：chmod %2 '%3'")
+                   .arg(settings.file, tillsOwn ? QStringLiteral("600") : QStringLiteral("640"), quoted);
     }
     const QDate today = QDate::currentDate();
     if (m_clearLineToldOn != today && connection.travelsInClear()) {

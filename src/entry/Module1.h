@@ -27,7 +27,8 @@ public:
 
     struct Seams
     {
-        QString configPath;                   // config.ini to read at every top-level load
+        QString configPath;                   // config.ini to read at every top-level load; empty:
+                                              // looked for at every load (Settings::locate)
         MessageBoxService* messages = nullptr; // the message boxes; not owned
         ReaderLibrary* reader = nullptr;      // a fixed reader library (tests); null: from config.ini
         ReaderFactory readers;                // makes the reader library config.ini names
@@ -58,8 +59,6 @@ public:
     // The operator working at this till, untrimmed, recorded with top-ups and redemptions.
     const QString& operatorName() const { return m_operatorName; }
     bool negativeTopUpsAllowed() const { return m_negativeTopUpsAllowed; }
-
-    const QString& configPath() const { return m_seams.configPath; }
 
 private:
     ReaderLibrary& reader();

@@ -1,7 +1,6 @@
 #include "entry/ScreenRegistry.h"
 
 #include "card/ReaderLibraries.h"
-#include "common/LibraryFolder.h"
 #include "common/WidgetMessageBoxService.h"
 #include "members/Form1.h"
 #include "points/Form4.h"
@@ -45,11 +44,8 @@ ScreenRegistry& ScreenRegistry::instance()
     if (g_installed)
         return *g_installed;
     // Lives as long as the library is loaded.
-    static ScreenRegistry* library = [] {
-        Module1::Seams seams;
-        seams.configPath = Settings::pathIn(libraryFolder());
-        return new ScreenRegistry(std::move(seams));
-    }();
+    // Its config.ini is looked for at every load.
+    static ScreenRegistry* library = new ScreenRegistry(Module1::Seams());
     return *library;
 }
 

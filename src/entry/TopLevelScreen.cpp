@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QToolBar>
 
 namespace kelm {
@@ -38,9 +39,29 @@ TopLevelScreen::TopLevelScreen(ScreenRegistry& registry, const QString& objectNa
     }
 }
 
+namespace {
+
+// A caption sits right under its button's picture, so every picture takes the toolbar's full icon
+// size: one the style has only smaller (its drive icons come at 16 pixels) is centred on a clear
+// square of that size, and the captions of the row line up.
+QIcon fullSizeIcon(const QIcon& icon, QSize size)
+{
+    const QPixmap picture = icon.pixmap(size);
+    if (picture.size() == size)
+        return icon;
+    QPixmap square(size);
+    square.fill(Qt::transparent);
+    QPainter painter(&square);
+    painter.drawPixmap((size.width() - picture.width()) / 2, (size.height() - picture.height()) / 2, picture);
+    painter.end();
+    return QIcon(square);
+}
+
+} // namespace
+
 QAction* TopLevelScreen::addCommand(const QString& key, QStyle::StandardPixmap icon)
 {
-    QAction* action = m_toolbar->addAction(style()->standardIcon(icon), key);
+    QAction* action = m_toolbar->addAction(fullSizeIcon(style()->standardIcon(icon), m_toolbar->iconSize()), key);
     action->setObjectName(key);
     action->setData(key);
     return action;

@@ -80,6 +80,42 @@ private slots:
         QCOMPARE(settings.user, QStringLiteral("u"));
     }
 
+    // $KELM_CONFIG alone when set, else config.ini beside the library, else the system's file; relative
+    // paths in it are taken from the folder of the file used; a failure names every path looked at.
+    void looksForConfigIniInItsOrder()
+    {
+        QTemporaryDir library, etc, elsewhere;
+        const QString beside = Settings::pathIn(library.path());
+        const QString system = etc.filePath(QStringLiteral("config.ini"));
+        const QString named = elsewhere.filePath(QStringLiteral("till.ini"));
+        const auto located = [&]() -> QString {
+            try {
+                return Settings::locate(library.path(), system);
+            } catch (const kelm::Error& failure) {
+                return QString::fromUtf8(failure.what());
+            }
+        };
+        const auto create = [](const QString& path) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("[config]\n数据库名称=kelm.db\n卡片目录=cards\n");
+        };
+        qunsetenv("KELM_CONFIG");
+        QCOMPARE(located(), QStringLiteral("找不到 config.ini：“%1”和“%2”都不存在。").arg(beside, system));
+        create(system);
+        QCOMPARE(located(), system);
+        create(beside);
+        QCOMPARE(located(), beside);
+        qputenv("KELM_CONFIG", QFile::encodeName(named));
+        QCOMPARE(located(), QStringLiteral("找不到 config.ini：环境变量 KELM_CONFIG 指定的“%1”不存在。").arg(named));
+        create(named);
+        QCOMPARE(located(), named);
+        qunsetenv("KELM_CONFIG");
+        const Settings settings = Settings::load(named);
+        QCOMPARE(settings.cardsPath(), elsewhere.filePath(QStringLiteral("cards")));
+        QCOMPARE(settings.connection().baseFolder, elsewhere.path());
+    }
+
     void onlyBlanksAreTrimmedAndNothingIsEscaped()
     {
         const QString path = write("[config]\n服务器=\tPOS;01 \n数据库名称=a;b=c\n");

@@ -27,6 +27,9 @@ private slots:
         QToolBar later;
         later.ensurePolished();
         QCOMPARE(later.palette().brush(later.backgroundRole()).texture().size(), QSize(160, 12));
+        // A button under the mouse is drawn in the brush's colour: the picture's light tone, not black
+        // behind a black caption.
+        QVERIFY(later.palette().button().color().lightness() > 180);
     }
 
     void modeTwoFindsTheChildToolbarAndOtherModesDoNothing()

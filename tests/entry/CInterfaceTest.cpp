@@ -39,6 +39,8 @@ class CInterfaceTest : public QObject
 private slots:
     void initTestCase()
     {
+        // The hosts below find config.ini beside the library, or where a case names it.
+        qunsetenv("KELM_CONFIG");
         const QString library = QStringLiteral(KELM_LIBRARY);
         QVERIFY(QFile::copy(QStringLiteral(C_HOST), m_install.filePath(QStringLiteral("c_host"))));
         QVERIFY(QFile::copy(library, m_install.filePath(QFileInfo(library).fileName())));
@@ -94,23 +96,29 @@ private slots:
 
     void failsWithAReasonWhenTheDatabaseCannotBeOpened()
     {
+        // No config.ini beside the library (nor, on a test machine, in /etc/kelm): the paths looked at.
         QFile::remove(m_install.filePath(QStringLiteral("config.ini")));
         QStringList out = run({QStringLiteral("kelm"), QStringLiteral("1"), QStringLiteral("show"),
                                QStringLiteral("kelm"), QStringLiteral("0")});
         QCOMPARE(out.size(), 2);
-        QVERIFY2(out[0].startsWith(QStringLiteral("call rc=1 result=0 error=无法打开数据库：config.ini 中没有设置“数据库名称”")),
+        QVERIFY2(out[0].startsWith(QStringLiteral("call rc=1 result=0 error=找不到 config.ini：“%1”")
+                                       .arg(m_install.filePath(QStringLiteral("config.ini")))),
                  qPrintable(out[0]));
         // The host goes on: the next call works (and clears the error).
         QCOMPARE(out[1], QStringLiteral("call rc=0 result=0 error="));
 
-        QFile config(m_install.filePath(QStringLiteral("config.ini")));
+        // A config.ini elsewhere, named by KELM_CONFIG: its database is looked for beside it.
+        QTemporaryDir elsewhere;
+        QFile config(elsewhere.filePath(QStringLiteral("till.ini")));
         QVERIFY(config.open(QIODevice::WriteOnly));
         config.write("[config]\n数据库名称=gone.db\n");
         config.close();
-        out = run({QStringLiteral("kelm"), QStringLiteral("1"), QStringLiteral("show")});
-        QCOMPARE(out.size(), 1);
-        QVERIFY2(out[0].contains(QStringLiteral("gone.db")) && out[0].contains(QStringLiteral("不存在")), qPrintable(out[0]));
-        QVERIFY(!QFile::exists(m_install.filePath(QStringLiteral("gone.db"))));
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("KELM_CONFIG"), config.fileName());
+        out = run({QStringLiteral("kelm"), QStringLiteral("1"), QStringLiteral("show")}, environment);
+        QCOMPARE(out, QStringList(QStringLiteral("call rc=1 result=0 error=无法打开数据库：数据库文件“%1”不存在。")
+                                      .arg(elsewhere.filePath(QStringLiteral("gone.db")))));
+        QVERIFY(!QFile::exists(elsewhere.filePath(QStringLiteral("gone.db"))));
     }
 
     // Where Qt could show no window, or the host's application object is not a QApplication, the host

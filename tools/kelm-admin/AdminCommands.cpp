@@ -82,7 +82,7 @@ int init(const QString& configPath, QTextStream& out, QTextStream& err)
         const ConnectionSettings connection = settings.connection();
         if (connection.engine == Engine::Sqlite) {
             if (connection.database.isEmpty()) {
-                err << "config.ini names no database file (key 数据库名称 in section config)\n";
+                err << configPath << " names no database file (key 数据库名称 in section config)\n";
                 return 1;
             }
             // The library never creates a database; setting one up is this tool's job. The file holds

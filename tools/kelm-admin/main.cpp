@@ -14,6 +14,7 @@
 namespace {
 
 const char Usage[] = "usage: kelm-admin [--config PATH] COMMAND\n"
+                     "       kelm-admin --help | --version\n"
                      "  configure [--force] KEY=VALUE...\n"
                      "                      write a new config.ini, readable by its owner only; KEY is a\n"
                      "                      key of config.ini (操作员 for section dqcz); 加密=verify-full\n"
@@ -29,7 +30,9 @@ const char Usage[] = "usage: kelm-admin [--config PATH] COMMAND\n"
                      "  card remove         take the card off the reader\n"
                      "  card list           the cards, and which one lies on the reader\n"
                      "  card show SERIAL    a card's sectors, keys and card text\n"
-                     "PATH defaults to config.ini beside this program.\n";
+                     "Without --config, the config.ini the tills use: $KELM_CONFIG when it is set, else\n"
+                     "config.ini beside libkelm.so, else /etc/kelm/config.ini. configure writes to the\n"
+                     "first of these that exists, or beside libkelm.so.\n";
 
 } // namespace
 
@@ -40,33 +43,63 @@ int main(int argc, char** argv)
     QTextStream err(stderr);
 
     QStringList args = app.arguments().mid(1);
-    QString configPath = kelm::Settings::pathIn(kelm::libraryFolder());
-    if (args.size() >= 2 && args[0] == u"--config") {
+    if (args.size() == 1 && (args[0] == u"--help" || args[0] == u"-h")) {
+        out << Usage;
+        return 0;
+    }
+    if (args.size() == 1 && args[0] == u"--version") {
+        out << "kelm-admin " << KELM_VERSION << "\n";
+        return 0;
+    }
+    QString configPath;
+    if (!args.isEmpty() && args[0] == u"--config") {
+        if (args.size() < 2 || args[1].isEmpty()) {
+            err << "kelm-admin: --config needs a path\n" << Usage;
+            return 2;
+        }
         configPath = args[1];
         args = args.mid(2);
     }
-    if (args.isEmpty()) {
+    if (args.isEmpty() || args[0].startsWith(u'-')) {
+        if (!args.isEmpty())
+            err << "kelm-admin: unknown option " << args[0] << "\n";
         err << Usage;
         return 2;
     }
     const QString command = args.takeFirst();
-    if (command == u"configure") {
-        const bool replace = args.removeAll(QStringLiteral("--force")) > 0;
-        if (!args.isEmpty())
-            return kelm::AdminCommands::configure(configPath, args, replace, out, err);
+    const bool replace = command == u"configure" && args.removeAll(QStringLiteral("--force")) > 0;
+    const bool known = (command == u"configure" && !args.isEmpty())
+        || ((command == u"init" || command == u"check" || command == u"upgrade" || command == u"demo")
+            && args.isEmpty())
+        || (command == u"audit" && args.size() <= 1) || command == u"card";
+    if (!known) {
+        err << Usage;
+        return 2;
     }
-    if (command == u"init" && args.isEmpty())
+    if (configPath.isEmpty()) {
+        const QString library = kelm::installedLibraryFolder();
+        try {
+            configPath = kelm::Settings::locate(library);
+        } catch (const kelm::Error& failure) {
+            // A new config.ini may be written where none is yet; every other command needs one.
+            if (command != u"configure") {
+                err << QString::fromUtf8(failure.what()) << "\n";
+                return 1;
+            }
+            configPath = kelm::Settings::candidates(library).constFirst();
+        }
+    }
+    if (command == u"configure")
+        return kelm::AdminCommands::configure(configPath, args, replace, out, err);
+    if (command == u"init")
         return kelm::AdminCommands::init(configPath, out, err);
-    if (command == u"check" && args.isEmpty())
+    if (command == u"check")
         return kelm::AdminCommands::check(configPath, out, err);
-    if (command == u"upgrade" && args.isEmpty())
+    if (command == u"upgrade")
         return kelm::AdminCommands::upgrade(configPath, out, err);
-    if (command == u"audit" && args.size() <= 1)
+    if (command == u"audit")
         return kelm::AdminCommands::audit(configPath, args.value(0), out, err);
-    if (command == u"demo" && args.isEmpty())
+    if (command == u"demo")
         return kelm::AdminCommands::demo(configPath, out, err);
-    if (command == u"card")
-        return kelm::runCardCommand(args, kelm::Settings::load(configPath).cardsPath(), out, err);
-    err << Usage;
-    return 2;
+    return kelm::runCardCommand(args, kelm::Settings::load(configPath).cardsPath(), out, err);
 }

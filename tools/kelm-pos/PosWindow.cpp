@@ -34,8 +34,16 @@ PosWindow::PosWindow()
     connect(points, &QPushButton::clicked, this, [this] { call(&kelm::Class1::jfgl); });
     layout->addWidget(points);
 
-    // The cards folder config.ini names beside the library, where the simulated reader looks.
-    const kelm::Settings settings = kelm::Settings::load(kelm::Settings::pathIn(kelm::libraryFolder()));
+    // The cards folder of the config.ini the library uses, where the simulated reader looks. Without
+    // one, the member screen tells what is missing; the panel shows the folder beside the library.
+    const QString library = kelm::installedLibraryFolder();
+    QString configPath;
+    try {
+        configPath = kelm::Settings::locate(library);
+    } catch (const kelm::Error&) {
+        configPath = kelm::Settings::candidates(library).constFirst();
+    }
+    const kelm::Settings settings = kelm::Settings::load(configPath);
     layout->addWidget(new ReaderPanel(settings.cardsPath(), central));
 
     setCentralWidget(central);
