@@ -35,6 +35,8 @@ PGconn* connect(const QString& server, const std::string& database)
         PQfinish(connection);
         throw std::runtime_error("cannot reach PostgreSQL at " + server.toStdString() + ": " + message);
     }
+    // The server's notices ("does not exist, skipping") are not the benchmark's output.
+    PQsetNoticeProcessor(connection, [](void*, const char*) {}, nullptr);
     return connection;
 }
 
