@@ -7,6 +7,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QSet>
 #include <QTest>
 
 using namespace kelm;
@@ -98,10 +99,12 @@ private slots:
         QTest::keyClick(list, '4');
         QVERIFY(Till::window(M)->findChild<QWidget*>(QStringLiteral("FindBar"))->isVisible());
         QTest::keyClicks(Till::box(M, "FindText"), QStringLiteral("0000"));
-        QCOMPARE(screen()->selectedRow(), 40000);
-        QCOMPARE(Till::text(M, "Text1"), QStringLiteral("会员40000"));
+        // A server keeps no order without ORDER BY: the renamed member may now be listed last.
+        const int found = screen()->selectedRow();
+        QVERIFY(found > 32767);
+        QCOMPARE(Till::texts(M, {"Text1", "Text5"}), QStringList({"会员40000", "2026000040000"}));
         QTest::keyClick(Till::box(M, "FindText"), Qt::Key_F3); // no other member holds it
-        QCOMPARE(screen()->selectedRow(), 40000);
+        QCOMPARE(screen()->selectedRow(), found);
         QTest::keyClick(Till::box(M, "FindText"), 'x');
         QCOMPARE(Till::window(M)->findChild<QLabel*>(QStringLiteral("FindStatus"))->text(), QStringLiteral("没有找到“40000x”"));
         QTest::keyClick(Till::box(M, "FindText"), Qt::Key_Escape);
@@ -110,15 +113,16 @@ private slots:
         rename(QStringLiteral("改名会员"));
 
         QCOMPARE(till.member("姓名||'|'||联系地址", QStringLiteral("2026000040000")), QStringLiteral("改名会员|地址40000"));
+        QCOMPARE(till.member("姓名", QStringLiteral("2026000000010")), QStringLiteral("改名十"));
         QCOMPARE(till.database.scalar(QStringLiteral(
-                     "SELECT group_concat(姓名) FROM kelm WHERE 姓名 <> '会员' || cast(cast(substr(卡号, 5) as integer) as text)")),
-                 QStringLiteral("改名十,改名会员"));
+                     "SELECT count(*) FROM kelm WHERE 姓名 <> '会员' || cast(cast(substr(卡号, 5) as integer) as text)")).toInt(),
+                 2);
         // Ctrl+F brings the line back; Enter goes from one member holding the text to the next.
         QTest::keyClick(Till::window(M), Qt::Key_F, Qt::ControlModifier);
         Till::type(M, "FindText", QStringLiteral("改名"));
-        QCOMPARE(screen()->selectedRow(), 10);
+        const QString first = Till::text(M, "Text5");
         QTest::keyClick(Till::box(M, "FindText"), Qt::Key_Return);
-        QCOMPARE(screen()->selectedRow(), 40000);
+        QCOMPARE(QSet<QString>({first, Till::text(M, "Text5")}), QSet<QString>({"2026000000010", "2026000040000"}));
     }
 
     void addProposesAFreeCardNumberAndSavesTheTrimmedMember()
