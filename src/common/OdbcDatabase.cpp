@@ -299,6 +299,7 @@ class OdbcDatabase::Statement : public Row
 public:
     Statement(const OdbcDatabase& db, std::string_view sql)
         : m_db(db)
+        , m_line(db.m_lineNumber)
         , m_sql(sql)
     {
         if (!db.m_connection)
@@ -317,10 +318,13 @@ public:
     }
     ~Statement() override
     {
+        // A failure may have closed the connection under the statement (a broken line): closing
+        // freed the statement with it.
+        if (!m_handle || m_line != m_db.m_lineNumber)
+            return;
         // A driver may still have to tell the server to drop the rows left unread.
         const Watchdog::Call call(m_db.m_watchdog.get());
-        if (m_handle)
-            SQLFreeHandle(SQL_HANDLE_STMT, m_handle);
+        SQLFreeHandle(SQL_HANDLE_STMT, m_handle);
     }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
@@ -512,6 +516,7 @@ private:
     }
 
     const OdbcDatabase& m_db;
+    quint64 m_line;
     SQLHANDLE m_handle = nullptr;
     std::string m_sql;
     std::vector<QString> m_values;
@@ -662,6 +667,7 @@ void OdbcDatabase::close()
         }
         SQLFreeHandle(SQL_HANDLE_DBC, m_connection);
         m_connection = nullptr;
+        ++m_lineNumber;
     }
     m_watchdog.reset();
     if (m_environment) {

@@ -53,6 +53,9 @@ private:
     int m_statementTimeout = 10;
     std::unique_ptr<Watchdog> m_watchdog;
     mutable bool m_lineLost = false; // a failure's diagnostics said the line is broken
+    // Counts the connections opened and closed: a statement made on a connection that has closed
+    // since was freed with it.
+    quint64 m_lineNumber = 0;
 };
 
 } // namespace kelm
