@@ -1,0 +1,162 @@
+#pragma once
+
+#include "common/Database.h"
+#include "common/MemberTable.h"
+
+#include <QDate>
+
+#include <optional>
+#include <vector>
+
+namespace kelm {
+
+// A till's short date text read as a date. Each till writes qzjl.日期 and lpdhjr.日期 in its own
+// system's short form: "2026/12/6", "2026-12-06", "6 Dec 2026", "12/6/26", "2026年12月6日",
+// "06.12.2026", sometimes with a time after it. None when the text cannot be read as a date.
+namespace ShopDate {
+std::optional<QDate> parse(QStringView text);
+} // namespace ShopDate
+
+// An exact amount of money or points: a sum of a million amounts adds up to the yuan and fen the
+// rows hold, which a double does not promise. Kept as ten-thousandths.
+class Amount
+{
+public:
+    Amount() = default;
+    // None for text that is no number (or too large to keep).
+    static std::optional<Amount> fromText(QStringView text);
+    static std::optional<Amount> fromCell(const Cell& cell);
+
+    Amount& operator+=(Amount other);
+    Amount& operator-=(Amount other);
+    friend Amount operator+(Amount a, Amount b) { return a += b; }
+    friend Amount operator-(Amount a, Amount b) { return a -= b; }
+    friend bool operator==(Amount, Amount) = default;
+
+    // The shortest text: "150", "166.67", "-0.5".
+    QString toText() const;
+    double toDouble() const;
+    qint64 tenThousandths() const { return m_units; }
+
+private:
+    qint64 m_units = 0;
+};
+
+namespace Books {
+
+// From and to, both included.
+struct Period
+{
+    QDate from;
+    QDate to;
+    bool contains(QDate date) const { return date >= from && date <= to; }
+};
+
+// A qzjl or lpdhjr row whose date (or amount) could not be read: listed in every report it might
+// belong to, never silently left out.
+struct Unreadable
+{
+    QString table; // "qzjl" or "lpdhjr"
+    QString date;
+    QString cardNumber;
+    QString amount; // 金额 or 积分 as stored
+    QString operatorName;
+};
+
+// One top-up or redemption of a member, with the totals up to it.
+struct HistoryLine
+{
+    std::optional<QDate> date; // none: unreadable, listed last
+    QString dateText;          // as stored
+    QString business;          // "充值" for a top-up, "兑换" for a redemption
+    QString detail;            // qzjl.业务 or the gift's name
+    Amount amount;             // top-up amount (0 for a redemption)
+    Amount points;             // points redeemed (0 for a top-up)
+    Amount toppedUpSoFar;      // running totals, in date order
+    Amount redeemedSoFar;
+    QString operatorName;
+};
+
+struct MemberHistory
+{
+    MemberTable::Member member;
+    std::vector<HistoryLine> lines; // oldest first, stable within a day
+    std::vector<Unreadable> unreadable;
+};
+
+// Members whose card number, name, phone or ID number is the text (blanks around it ignored), at
+// most `limit` of them.
+std::vector<MemberTable::Member> findMembers(Database& db, const QString& text, int limit = 200);
+// The card's member and the rows of qzjl and lpdhjr under its card number; none when no member
+// holds the number.
+std::optional<MemberHistory> memberHistory(Database& db, const QString& cardNumber);
+
+struct OperatorTakings
+{
+    QString operatorName;
+    qint64 count = 0;
+    Amount sum;
+};
+
+struct GiftRedemptions
+{
+    QString gift;
+    qint64 count = 0;
+    Amount points;
+};
+
+struct DayReport
+{
+    Period period;
+    std::vector<OperatorTakings> topUps;        // by operator name
+    std::vector<GiftRedemptions> redemptions;   // by gift name
+    qint64 topUpCount = 0;
+    Amount topUpSum;
+    qint64 redemptionCount = 0;
+    Amount redemptionPoints;
+    std::vector<Unreadable> unreadable;
+};
+DayReport dayReport(Database& db, Period period);
+
+struct Liability
+{
+    qint64 members = 0;
+    Amount balances; // the stored value the shop owes its members
+    Amount points;
+    qint64 lostCards = 0;     // rows of gs
+    Amount lostBalances;      // balances still held under the lost cards' numbers
+    qint64 unreadable = 0;    // members whose balance or points is no number
+};
+Liability liability(Database& db);
+
+struct DailyTotal
+{
+    QDate date;
+    qint64 count = 0;
+    Amount sum;
+};
+// One entry for every day of the period, days without top-ups included, oldest first.
+std::vector<DailyTotal> dailyTopUps(Database& db, Period period, std::vector<Unreadable>* unreadable = nullptr);
+
+struct AuditFilter
+{
+    QString cardNumber;   // empty: every card
+    QString operatorName; // empty: every operator
+    std::optional<Period> period;
+};
+struct AuditLine
+{
+    QString time; // yyyy-mm-dd hh:mm:ss
+    QString till;
+    QString operatorName;
+    QString cardNumber;
+    QString what;
+    QString before;
+    QString after;
+    QString note;
+};
+// Newest first, at most `limit` lines.
+std::vector<AuditLine> audit(Database& db, const AuditFilter& filter, int limit = 10000);
+
+} // namespace Books
+} // namespace kelm
