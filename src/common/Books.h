@@ -14,6 +14,8 @@ namespace kelm {
 
 // What the shop's books say: a member's history, the day's takings, what is owed to members, the
 // audit. Every figure is exact (Amount); every row whose date or amount cannot be read is listed.
+// Each throws DatabaseError when the database fails, and kelm::Error when a sum is beyond what an
+// Amount keeps: no figure is shown wrong.
 namespace Books {
 
 // From and to, both included.
@@ -107,7 +109,8 @@ struct DailyTotal
     qint64 count = 0;
     Amount sum;
 };
-// One entry for every day of the period, days without top-ups included, oldest first.
+// One entry for every day of the period, days without top-ups included, oldest first; none for a
+// period that ends before it begins. A period of more than a hundred years throws kelm::Error.
 std::vector<DailyTotal> dailyTopUps(Database& db, Period period, std::vector<Unreadable>* unreadable = nullptr);
 
 struct AuditFilter
