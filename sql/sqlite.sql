@@ -33,6 +33,8 @@ CREATE TABLE qzjl (
     金额 NUMERIC,
     操作员 TEXT
 );
+-- A member's history finds the rows of one card number, compared without trailing blanks.
+CREATE INDEX qzjl_card ON qzjl (rtrim(卡号));
 
 CREATE TABLE bz (
     标识 TEXT
@@ -54,6 +56,7 @@ CREATE TABLE lpdhjr (
     积分 NUMERIC,
     操作员 TEXT
 );
+CREATE INDEX lpdhjr_card ON lpdhjr (rtrim(卡号));
 
 -- Every change of money, points, members and gifts, written in the transaction of the change itself.
 -- Rows are only ever added. 时间 is the till's local time, yyyy-mm-dd hh:mm:ss.

@@ -33,6 +33,8 @@ CREATE TABLE qzjl (
     金额 decimal(19, 4),
     操作员 nvarchar(50)
 );
+-- A member's history finds the rows of one card number.
+CREATE INDEX qzjl_card ON qzjl (卡号);
 
 CREATE TABLE bz (
     标识 nvarchar(10)
@@ -54,6 +56,7 @@ CREATE TABLE lpdhjr (
     积分 decimal(19, 4),
     操作员 nvarchar(50)
 );
+CREATE INDEX lpdhjr_card ON lpdhjr (卡号);
 
 -- Every change of money, points, members and gifts, written in the transaction of the change itself.
 -- Rows are only ever added. 时间 is the till's local time, yyyy-mm-dd hh:mm:ss.

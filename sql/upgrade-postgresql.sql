@@ -21,3 +21,5 @@ CREATE TABLE IF NOT EXISTS kelm_pin (
     首次错误 varchar(19),
     锁定至 varchar(19)
 );
+CREATE INDEX IF NOT EXISTS qzjl_card ON qzjl (rtrim(卡号));
+CREATE INDEX IF NOT EXISTS lpdhjr_card ON lpdhjr (rtrim(卡号));

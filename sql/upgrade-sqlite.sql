@@ -21,3 +21,5 @@ CREATE TABLE IF NOT EXISTS kelm_pin (
     首次错误 TEXT,
     锁定至 TEXT
 );
+CREATE INDEX IF NOT EXISTS qzjl_card ON qzjl (rtrim(卡号));
+CREATE INDEX IF NOT EXISTS lpdhjr_card ON lpdhjr (rtrim(卡号));

@@ -5,3 +5,5 @@ IF NOT EXISTS (SELECT * FROM sys.indexes WHERE name = 'kelm_card_unique' AND obj
 IF OBJECT_ID('kelm_audit') IS NULL CREATE TABLE kelm_audit (id bigint IDENTITY(1, 1) PRIMARY KEY, 时间 nvarchar(19), 收银机 nvarchar(100), 操作员 nvarchar(50), 卡号 nvarchar(50), 操作 nvarchar(20), 原值 nvarchar(2000), 新值 nvarchar(2000), 说明 nvarchar(1000));
 IF NOT EXISTS (SELECT * FROM sys.indexes WHERE name = 'kelm_audit_card' AND object_id = OBJECT_ID('kelm_audit')) CREATE INDEX kelm_audit_card ON kelm_audit (卡号);
 IF OBJECT_ID('kelm_pin') IS NULL CREATE TABLE kelm_pin (卡号 nvarchar(50) PRIMARY KEY, 错误次数 int, 首次错误 nvarchar(19), 锁定至 nvarchar(19));
+IF NOT EXISTS (SELECT * FROM sys.indexes WHERE name = 'qzjl_card' AND object_id = OBJECT_ID('qzjl')) CREATE INDEX qzjl_card ON qzjl (卡号);
+IF NOT EXISTS (SELECT * FROM sys.indexes WHERE name = 'lpdhjr_card' AND object_id = OBJECT_ID('lpdhjr')) CREATE INDEX lpdhjr_card ON lpdhjr (卡号);

@@ -35,4 +35,41 @@ void selectNewestFirst(Database& db, const QString& cardNumber, const RowHandler
     db.query(std::string(Columns) + " WHERE rtrim(卡号)=? ORDER BY id DESC", params, onRow);
 }
 
+std::vector<Stored> selectNewestFirst(Database& db, const Filter& filter, int limit)
+{
+    std::vector<Stored> rows;
+    if (limit <= 0)
+        return rows;
+    std::string sql = "SELECT 时间,收银机,操作员,卡号,操作,原值,新值,说明 FROM kelm_audit WHERE 1=1";
+    std::vector<SqlParam> params;
+    if (!filter.cardNumber.isEmpty()) {
+        sql += " AND rtrim(卡号)=?";
+        params.emplace_back(trimTrailingBlanks(filter.cardNumber));
+    }
+    if (!filter.operatorName.isEmpty()) {
+        sql += " AND 操作员=?";
+        params.emplace_back(filter.operatorName);
+    }
+    if (!filter.from.isEmpty()) {
+        sql += " AND 时间>=?";
+        params.emplace_back(filter.from);
+    }
+    if (!filter.before.isEmpty()) {
+        sql += " AND 时间<?";
+        params.emplace_back(filter.before);
+    }
+    // The engines spell "the first n rows" each their own way; the rows past the limit are simply
+    // not read.
+    sql += " ORDER BY id DESC";
+    db.query(sql, params, [&](const Row& row) {
+        const auto text = [&](int column) {
+            const Cell cell = row.cell(column);
+            return cell.isNull() ? QString() : cell.toText();
+        };
+        rows.push_back({text(0), text(1), text(2), text(3), text(4), text(5), text(6), text(7)});
+        return static_cast<int>(rows.size()) < limit;
+    });
+    return rows;
+}
+
 } // namespace kelm::AuditTable

@@ -2,6 +2,8 @@
 
 #include "common/Database.h"
 
+#include <vector>
+
 namespace kelm {
 
 // Table kelm_audit: one row for every change of a balance, points, a member or a gift, written in
@@ -31,6 +33,30 @@ bool exists(Database& db);
 void insert(Database& db, const Who& who, const Entry& entry);
 // The rows, newest first; only those of one card number unless it is empty.
 void selectNewestFirst(Database& db, const QString& cardNumber, const RowHandler& onRow);
+
+// Which rows a report reads; an empty text leaves its condition out. The times are compared as text,
+// which for yyyy-mm-dd hh:mm:ss is their order in time.
+struct Filter
+{
+    QString cardNumber;   // trailing blanks not counting
+    QString operatorName;
+    QString from;         // 时间 at or after it
+    QString before;       // 时间 before it
+};
+// A row as read back, texts as stored (empty for NULL).
+struct Stored
+{
+    QString time;
+    QString till;
+    QString operatorName;
+    QString cardNumber;
+    QString what;
+    QString before;
+    QString after;
+    QString note;
+};
+// The rows the filter lets through, newest first, at most `limit` of them.
+std::vector<Stored> selectNewestFirst(Database& db, const Filter& filter, int limit);
 
 } // namespace AuditTable
 } // namespace kelm

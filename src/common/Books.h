@@ -1,7 +1,9 @@
 #pragma once
 
+#include "common/Amount.h"
 #include "common/Database.h"
 #include "common/MemberTable.h"
+#include "common/ShopDate.h"
 
 #include <QDate>
 
@@ -10,38 +12,10 @@
 
 namespace kelm {
 
-// A till's short date text read as a date. Each till writes qzjl.日期 and lpdhjr.日期 in its own
-// system's short form: "2026/12/6", "2026-12-06", "6 Dec 2026", "12/6/26", "2026年12月6日",
-// "06.12.2026", sometimes with a time after it. None when the text cannot be read as a date.
-namespace ShopDate {
-std::optional<QDate> parse(QStringView text);
-} // namespace ShopDate
-
-// An exact amount of money or points: a sum of a million amounts adds up to the yuan and fen the
-// rows hold, which a double does not promise. Kept as ten-thousandths.
-class Amount
-{
-public:
-    Amount() = default;
-    // None for text that is no number (or too large to keep).
-    static std::optional<Amount> fromText(QStringView text);
-    static std::optional<Amount> fromCell(const Cell& cell);
-
-    Amount& operator+=(Amount other);
-    Amount& operator-=(Amount other);
-    friend Amount operator+(Amount a, Amount b) { return a += b; }
-    friend Amount operator-(Amount a, Amount b) { return a -= b; }
-    friend bool operator==(Amount, Amount) = default;
-
-    // The shortest text: "150", "166.67", "-0.5".
-    QString toText() const;
-    double toDouble() const;
-    qint64 tenThousandths() const { return m_units; }
-
-private:
-    qint64 m_units = 0;
-};
-
+// What the shop's books say: a member's history, the day's takings, what is owed to members, the
+// audit. Every figure is exact (Amount); every row whose date or amount cannot be read is listed.
+// Each throws DatabaseError when the database fails, and kelm::Error when a sum is beyond what an
+// Amount keeps: no figure is shown wrong.
 namespace Books {
 
 // From and to, both included.
@@ -135,7 +109,8 @@ struct DailyTotal
     qint64 count = 0;
     Amount sum;
 };
-// One entry for every day of the period, days without top-ups included, oldest first.
+// One entry for every day of the period, days without top-ups included, oldest first; none for a
+// period that ends before it begins. A period of more than a hundred years throws kelm::Error.
 std::vector<DailyTotal> dailyTopUps(Database& db, Period period, std::vector<Unreadable>* unreadable = nullptr);
 
 struct AuditFilter

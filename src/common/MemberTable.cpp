@@ -28,6 +28,14 @@ QString textOf(const Row& row, std::string_view column)
     return cell.isNull() ? QString() : cell.toText();
 }
 
+Member memberOf(const Row& row)
+{
+    return Member{textOf(row, "日期"),     textOf(row, "卡号"),     textOf(row, "姓名"),
+                  textOf(row, "联系地址"), textOf(row, "联系电话"), textOf(row, "密码"),
+                  textOf(row, "身份证号"), StoredNumber::from(row.cell("余额")),
+                  StoredNumber::from(row.cell("积分"))};
+}
+
 qint64 writeOne(Database& db, std::string_view sql, std::span<const SqlParam> params, const QString& cardNumber)
 {
     const qint64 changed = db.execute(sql, params);
@@ -60,17 +68,37 @@ std::optional<Member> findByCard(Database& db, const QString& cardNumber)
     qint64 members = 0;
     const SqlParam params[] = {cardKey(cardNumber)};
     db.query("SELECT * FROM kelm WHERE rtrim(卡号)=?", params, [&](const Row& row) {
-        if (++members == 1) {
-            found = Member{textOf(row, "日期"),     textOf(row, "卡号"),     textOf(row, "姓名"),
-                           textOf(row, "联系地址"), textOf(row, "联系电话"), textOf(row, "密码"),
-                           textOf(row, "身份证号"), StoredNumber::from(row.cell("余额")),
-                           StoredNumber::from(row.cell("积分"))};
-        }
+        if (++members == 1)
+            found = memberOf(row);
         return true;
     });
     if (members > 1)
         throw DuplicateCardError(cardNumber, members);
     return found;
+}
+
+std::vector<Member> find(Database& db, const QString& text, int limit)
+{
+    std::vector<Member> found;
+    const QString trimmed = text.trimmed();
+    // Blank text would find every member without a card, name or phone.
+    if (trimmed.isEmpty() || limit <= 0)
+        return found;
+    const SqlParam params[] = {trimmed, trimmed, trimmed, trimmed};
+    db.query("SELECT * FROM kelm WHERE rtrim(卡号)=? OR rtrim(姓名)=? OR rtrim(联系电话)=? OR rtrim(身份证号)=? "
+             "ORDER BY 卡号",
+             params, [&](const Row& row) {
+                 found.push_back(memberOf(row));
+                 return static_cast<int>(found.size()) < limit;
+             });
+    return found;
+}
+
+void scanHoldings(Database& db, const std::function<void(const Cell& balance, const Cell& points)>& onMember)
+{
+    const std::unique_ptr<Cursor> cursor = db.openCursor("SELECT 余额,积分 FROM kelm", {});
+    while (const Row* row = cursor->next())
+        onMember(row->cell(0), row->cell(1));
 }
 
 bool cardNumberTaken(Database& db, const QString& cardNumber)

@@ -3,6 +3,7 @@
 #include "common/Database.h"
 #include "common/StoredNumber.h"
 
+#include <functional>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -52,6 +53,11 @@ void selectAll(Database& db, const RowHandler& onRow);
 std::unique_ptr<Cursor> openAll(Database& db);
 // The member with this card number; none when no member has it.
 std::optional<Member> findByCard(Database& db, const QString& cardNumber);
+// Members whose card number, name, phone or ID number is the text (blanks around the text and trailing
+// blanks of the columns not counting), at most `limit` of them, by card number. None for blank text.
+std::vector<Member> find(Database& db, const QString& text, int limit);
+// Every member's balance and points as stored, read at the reader's pace.
+void scanHoldings(Database& db, const std::function<void(const Cell& balance, const Cell& points)>& onMember);
 // Whether a member already has this card number.
 bool cardNumberTaken(Database& db, const QString& cardNumber);
 // Card numbers that more than one member holds, with how many hold each.
