@@ -15,6 +15,7 @@
 #include <random>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace kelm {
 
@@ -22,6 +23,8 @@ namespace {
 
 // Bump when the rows change, so old databases are not taken for new ones.
 constexpr int DataVersion = 1;
+// The same for the books databases alone.
+constexpr int BooksVersion = 2;
 
 constexpr std::array Surnames = {
     "王", "李", "张", "刘", "陈", "杨", "黄", "赵", "吴", "周", "徐", "孙", "马", "朱", "胡", "郭", "何",
@@ -196,6 +199,77 @@ void insertGifts(sqlite3* db, int count, std::uint64_t seed)
     sqlite3_finalize(statement);
 }
 
+// A year of top-ups and redemptions by members spread over the table. Each till writes the date in its
+// own short form, most as "2026/3/7", some as "2026-03-07" or "07.03.2026"; a few rows carry a date
+// no report can read.
+void insertHistory(sqlite3* db, int members, int topUps, std::uint64_t seed)
+{
+    if (topUps == 0)
+        return;
+    static constexpr std::array Operators = {"收银员01", "收银员02", "收银员03", "店长", "夜班", "收银员05"};
+    sqlite3_stmt* topUp = nullptr;
+    sqlite3_stmt* redemption = nullptr;
+    sqlite3_stmt* lost = nullptr;
+    check(db, sqlite3_prepare_v2(db, "INSERT INTO qzjl (日期,卡号,持卡人,业务,金额,操作员) VALUES (?,?,?,'充值',?,?)", -1,
+                                 &topUp, nullptr),
+          "prepare top-ups");
+    check(db, sqlite3_prepare_v2(db, "INSERT INTO lpdhjr (日期,卡号,姓名,礼品,数量,积分,操作员) VALUES (?,?,?,?,1,?,?)", -1,
+                                 &redemption, nullptr),
+          "prepare redemptions");
+    check(db, sqlite3_prepare_v2(db, "INSERT INTO gs SELECT 日期,卡号,姓名,联系地址,联系电话,密码,身份证号 FROM kelm "
+                                     "WHERE rowid = ?", -1, &lost, nullptr),
+          "prepare lost cards");
+    RowMaker maker(seed);
+    // The shop's catalogue of a hundred gifts.
+    std::vector<std::string> gifts;
+    for (int i = 0; i < 100; ++i)
+        gifts.push_back(maker.giftName(i));
+    const auto date = [&maker] {
+        const int month = maker.between(1, 12);
+        const int day = maker.between(1, 28);
+        char text[32];
+        switch (maker.between(0, 9)) {
+        case 0:
+            std::snprintf(text, sizeof text, "2026-%02d-%02d", month, day);
+            break;
+        case 1:
+            std::snprintf(text, sizeof text, "%02d.%02d.2026", day, month);
+            break;
+        default:
+            std::snprintf(text, sizeof text, "2026/%d/%d", month, day);
+            break;
+        }
+        return std::string(text);
+    };
+    for (int i = 0; i < topUps; ++i) {
+        bindText(topUp, 1, i % 100000 == 99999 ? std::string("星期三") : date());
+        bindText(topUp, 2, RowMaker::cardNumber(maker.between(0, members - 1)));
+        bindText(topUp, 3, maker.name());
+        sqlite3_bind_double(topUp, 4, maker.between(1, 100000) / 100.0);
+        bindText(topUp, 5, maker.pick(Operators));
+        check(db, sqlite3_step(topUp), "insert top-up");
+        sqlite3_reset(topUp);
+    }
+    for (int i = 0; i < topUps / 4; ++i) {
+        bindText(redemption, 1, date());
+        bindText(redemption, 2, RowMaker::cardNumber(maker.between(0, members - 1)));
+        bindText(redemption, 3, maker.name());
+        bindText(redemption, 4, gifts[static_cast<std::size_t>(maker.between(0, 99))]);
+        sqlite3_bind_int(redemption, 5, maker.between(1, 400) * 50);
+        bindText(redemption, 6, maker.pick(Operators));
+        check(db, sqlite3_step(redemption), "insert redemption");
+        sqlite3_reset(redemption);
+    }
+    for (int i = 0; i < members / 1000; ++i) {
+        sqlite3_bind_int(lost, 1, maker.between(1, members));
+        check(db, sqlite3_step(lost), "insert lost card");
+        sqlite3_reset(lost);
+    }
+    sqlite3_finalize(topUp);
+    sqlite3_finalize(redemption);
+    sqlite3_finalize(lost);
+}
+
 } // namespace
 
 BenchData::BenchData(QString folder)
@@ -213,7 +287,12 @@ BenchDatabase BenchData::gifts(int count)
     return ensure(QStringLiteral("v%1-gifts-%2").arg(DataVersion).arg(count), 12, count);
 }
 
-BenchDatabase BenchData::ensure(const QString& name, int members, int gifts)
+BenchDatabase BenchData::books(int count)
+{
+    return ensure(QStringLiteral("v%1-books-%2").arg(BooksVersion).arg(count), count, 6, count);
+}
+
+BenchDatabase BenchData::ensure(const QString& name, int members, int gifts, int topUps)
 {
     BenchDatabase data;
     data.folder = QDir(m_folder).absoluteFilePath(name);
@@ -221,6 +300,7 @@ BenchDatabase BenchData::ensure(const QString& name, int members, int gifts)
     data.databasePath = QDir(data.folder).filePath(QStringLiteral("kelm.db"));
     data.members = members;
     data.gifts = gifts;
+    data.topUps = topUps;
     if (QFileInfo::exists(data.configPath) && QFileInfo::exists(data.databasePath))
         return data;
 
@@ -231,14 +311,14 @@ BenchDatabase BenchData::ensure(const QString& name, int members, int gifts)
     if (!QDir().mkpath(partial))
         throw std::runtime_error("cannot create " + partial.toStdString());
     std::fprintf(stderr, "Making %s (once; later runs reuse it)...\n", qPrintable(data.folder));
-    make(partial, members, gifts);
+    make(partial, members, gifts, topUps);
     QDir(data.folder).removeRecursively();
     if (!QDir().rename(partial, data.folder))
         throw std::runtime_error("cannot rename " + partial.toStdString());
     return data;
 }
 
-void BenchData::make(const QString& folder, int members, int gifts)
+void BenchData::make(const QString& folder, int members, int gifts, int topUps)
 {
     const QString path = QDir(folder).filePath(QStringLiteral("kelm.db"));
     QFile(path).open(QIODevice::WriteOnly);
@@ -264,6 +344,7 @@ void BenchData::make(const QString& folder, int members, int gifts)
         exec(db, "BEGIN");
         insertMembers(db, members, 1000 + static_cast<std::uint64_t>(members));
         insertGifts(db, gifts, 2000 + static_cast<std::uint64_t>(gifts));
+        insertHistory(db, members, topUps, 3000 + static_cast<std::uint64_t>(topUps));
         exec(db, "COMMIT");
     } catch (...) {
         sqlite3_close(db);

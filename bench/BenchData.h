@@ -12,6 +12,7 @@ struct BenchDatabase
     QString databasePath;
     int members = 0;
     int gifts = 0;
+    int topUps = 0; // rows of qzjl; lpdhjr holds a quarter as many, gs a thousandth
     // On a PostgreSQL server ("host:port") instead of the SQLite file, in this database.
     QString server;
     QString serverDatabase;
@@ -30,10 +31,13 @@ public:
     BenchDatabase members(int count);
     // count gifts and a few members.
     BenchDatabase gifts(int count);
+    // count members with a year of shop history: count top-ups over 2026 written by tills with
+    // different short date forms, redemptions, lost cards.
+    BenchDatabase books(int count);
 
 private:
-    BenchDatabase ensure(const QString& name, int members, int gifts);
-    void make(const QString& folder, int members, int gifts);
+    BenchDatabase ensure(const QString& name, int members, int gifts, int topUps = 0);
+    void make(const QString& folder, int members, int gifts, int topUps);
 
     QString m_folder;
 };

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <map>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -20,6 +21,8 @@ namespace {
 // shown as 名称 积分 数量.
 constexpr int MemberColumns[] = {0, 2, 1, 6, 3, 4, 7, 8};
 constexpr int GiftColumns[] = {1, 3, 2};
+// "SELECT * FROM qzjl": 日期 卡号 持卡人 业务 金额 操作员, every one read by the reports.
+constexpr int TopUpColumns[] = {0, 1, 2, 3, 4, 5};
 
 std::map<std::pair<QString, Table>, Stopwatch::Reading>& recorded()
 {
@@ -43,8 +46,12 @@ sqlite3* open(const QString& path)
 
 std::size_t scan(sqlite3* db, Table table, bool readCells)
 {
-    const bool members = table == Table::Members;
-    const char* sql = members ? "SELECT * FROM kelm" : "SELECT * FROM lpgl ";
+    const char* sql = table == Table::Members ? "SELECT * FROM kelm"
+        : table == Table::Gifts                ? "SELECT * FROM lpgl "
+                                               : "SELECT * FROM qzjl";
+    const auto columns = table == Table::Members ? std::span<const int>(MemberColumns)
+        : table == Table::Gifts                  ? std::span<const int>(GiftColumns)
+                                                 : std::span<const int>(TopUpColumns);
     sqlite3_stmt* statement = nullptr;
     if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) != SQLITE_OK)
         throw std::runtime_error(sqlite3_errmsg(db));
@@ -55,11 +62,9 @@ std::size_t scan(sqlite3* db, Table table, bool readCells)
             ++bytes;
             continue;
         }
-        const int* first = members ? std::begin(MemberColumns) : std::begin(GiftColumns);
-        const int* last = members ? std::end(MemberColumns) : std::end(GiftColumns);
-        for (const int* column = first; column != last; ++column) {
-            const unsigned char* text = sqlite3_column_text(statement, *column);
-            bytes += static_cast<std::size_t>(sqlite3_column_bytes(statement, *column)) + (text ? 1 : 0);
+        for (const int column : columns) {
+            const unsigned char* text = sqlite3_column_text(statement, column);
+            bytes += static_cast<std::size_t>(sqlite3_column_bytes(statement, column)) + (text ? 1 : 0);
         }
     }
     sqlite3_finalize(statement);

@@ -11,7 +11,7 @@ struct sqlite3;
 namespace kelm::Floor {
 
 // The lists whose fill is measured against a raw scan of the same rows.
-enum class Table { Members, Gifts };
+enum class Table { Members, Gifts, TopUps };
 
 // Opens a database for the raw scans; throws when it cannot.
 sqlite3* open(const QString& path);

@@ -1,6 +1,7 @@
 #include "ScreenBenchmarks.h"
 
 #include "PaintProbe.h"
+#include "PairedFloor.h"
 #include "PostgresData.h"
 #include "QuietMessageBoxes.h"
 #include "Stopwatch.h"
@@ -35,77 +36,6 @@
 namespace kelm::ScreenBenchmarks {
 
 namespace {
-
-double median(std::vector<double> values)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-// The readings of a benchmark's iterations, each beside a floor scan run next to it: the load of
-// the machine drifts (builds, other programs), and the ratio of two runs taken side by side drifts
-// far less than one of two medians taken a minute apart.
-class Samples
-{
-public:
-    void add(Stopwatch::Reading own, Stopwatch::Reading floor)
-    {
-        m_wall.push_back(own.wall);
-        m_cpu.push_back(own.cpu);
-        m_wallRatio.push_back(own.wall / floor.wall);
-        m_cpuRatio.push_back(own.cpu / floor.cpu);
-    }
-    Stopwatch::Reading median() const { return {ScreenBenchmarks::median(m_wall), ScreenBenchmarks::median(m_cpu)}; }
-    // x_floor: the median ratio of wall-clock times; x_floor_cpu: the same for the processor time
-    // of the thread, which other programs on the machine disturb less.
-    void reportRatios(benchmark::State& state) const
-    {
-        state.counters["x_floor"] = ScreenBenchmarks::median(m_wallRatio);
-        state.counters["x_floor_cpu"] = ScreenBenchmarks::median(m_cpuRatio);
-    }
-
-private:
-    std::vector<double> m_wall;
-    std::vector<double> m_cpu;
-    std::vector<double> m_wallRatio;
-    std::vector<double> m_cpuRatio;
-};
-
-// The floor scan of one database, run beside each iteration of a benchmark: the raw sqlite3 scan,
-// or the raw libpq scan for a database on a server.
-class PairedFloor
-{
-public:
-    PairedFloor(const BenchDatabase& data, Floor::Table table)
-        : m_table(table)
-    {
-        if (data.server.isEmpty())
-            m_db = Floor::open(data.databasePath);
-        else
-            m_server = PostgresData::open(data);
-    }
-    ~PairedFloor()
-    {
-        sqlite3_close(m_db);
-        PQfinish(m_server);
-    }
-    PairedFloor(const PairedFloor&) = delete;
-    PairedFloor& operator=(const PairedFloor&) = delete;
-
-    Stopwatch::Reading scan() const
-    {
-        const Stopwatch stopwatch;
-        benchmark::DoNotOptimize(m_server ? PostgresData::scan(m_server) : Floor::scan(m_db, m_table));
-        return stopwatch.elapsed();
-    }
-
-private:
-    sqlite3* m_db = nullptr;
-    PGconn* m_server = nullptr;
-    Floor::Table m_table;
-};
 
 // A registry of screens over one benchmark database, the one Class1 uses while it lives.
 class BenchScreens
@@ -283,7 +213,9 @@ void floor(benchmark::State& state, const BenchDatabase& data, Floor::Table tabl
     if (readCells)
         Floor::record(data.databasePath, table, samples.median());
     samples.reportRatios(state);
-    state.counters["rows"] = table == Floor::Table::Members ? data.members : data.gifts;
+    state.counters["rows"] = table == Floor::Table::Members ? data.members
+        : table == Floor::Table::Gifts                     ? data.gifts
+                                                           : data.topUps;
 }
 
 void memberScreenFirstPaint(benchmark::State& state, const BenchDatabase& data)

@@ -1,5 +1,6 @@
 // kelm-bench: the member screen, the gift lists and the card lookup at 10,000, 100,000 and
-// 1,000,000 rows, each beside the raw sqlite3 scan of the same rows in the same run.
+// 1,000,000 rows, and the shop's books over a million members with a million top-ups, each beside
+// the raw sqlite3 scan of the same rows in the same run.
 //
 //   kelm-bench [--quick] [--data FOLDER] [--postgresql HOST:PORT] [Google Benchmark options]
 //
@@ -8,6 +9,7 @@
 // again on that server (user postgres, trust login; scripts/bench.sh starts a throwaway one), each
 // beside the raw libpq scan.
 #include "BenchData.h"
+#include "BooksBenchmarks.h"
 #include "FailureCountingReporter.h"
 #include "PostgresData.h"
 #include "ScreenBenchmarks.h"
@@ -18,6 +20,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -105,6 +108,30 @@ void addGiftBenchmarks(const BenchDatabase& data)
     timed("gift_catalogue", [data](benchmark::State& state) { ScreenBenchmarks::giftCatalogue(state, data); });
 }
 
+void addBooksBenchmarks(const BenchDatabase& data)
+{
+    const std::string rows = std::to_string(data.topUps);
+    const int iterations = iterationsFor(data.topUps);
+    const auto timed = [&](const std::string& name, auto function) {
+        return benchmark::RegisterBenchmark((name + "/" + rows).c_str(), function)
+            ->Iterations(iterations)
+            ->UseManualTime()
+            ->Unit(benchmark::kMillisecond);
+    };
+    timed("floor_sqlite3_text_qzjl", [data](benchmark::State& state) {
+        ScreenBenchmarks::floor(state, data, Floor::Table::TopUps, true);
+    });
+    timed("books_day_report", [data](benchmark::State& state) { BooksBenchmarks::dayReport(state, data); });
+    timed("books_daily_topups", [data](benchmark::State& state) { BooksBenchmarks::dailyTopUps(state, data); });
+    timed("books_liability", [data](benchmark::State& state) { BooksBenchmarks::liability(state, data); });
+    benchmark::RegisterBenchmark(("books_member_history/" + rows).c_str(),
+                                 [data](benchmark::State& state) { BooksBenchmarks::memberHistory(state, data); })
+        ->UseRealTime()
+        ->Unit(benchmark::kMicrosecond);
+    timed("export_members", [data](benchmark::State& state) { BooksBenchmarks::exportMembers(state, data); })
+        ->Iterations(std::min(iterations, 3));
+}
+
 // The offscreen platform cannot raise a window and says so at every show; the figures matter more.
 QtMessageHandler g_standardMessages = nullptr;
 
@@ -159,6 +186,7 @@ int main(int argc, char** argv)
         for (int size : sizes)
             members.push_back(data.members(size));
         const BenchDatabase gifts = data.gifts(quick ? 10000 : 100000);
+        const BenchDatabase books = data.books(quick ? 10000 : 1000000);
         for (const BenchDatabase& database : members)
             addMemberBenchmarks(database);
         if (!server.isEmpty()) {
@@ -166,6 +194,7 @@ int main(int argc, char** argv)
                 addMemberBenchmarks(PostgresData::copy(database, server));
         }
         addGiftBenchmarks(gifts);
+        addBooksBenchmarks(books);
     } catch (const std::exception& failure) {
         std::fprintf(stderr, "kelm-bench: %s\n", failure.what());
         return 1;
