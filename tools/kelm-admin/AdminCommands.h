@@ -21,6 +21,10 @@ int upgrade(const QString& configPath, QTextStream& out, QTextStream& err);
 // Prints the audit, newest first: every change, or those of one card number.
 int audit(const QString& configPath, const QString& cardNumber, QTextStream& out, QTextStream& err);
 
+// Prints the day report of one day (YYYY-MM-DD; empty: today): top-ups per operator, redemptions per
+// gift, the totals, and the rows whose date no report can read.
+int reportDay(const QString& configPath, const QString& day, QTextStream& out, QTextStream& err);
+
 // Writes a new config.ini from KEY=VALUE words (the keys of config.ini; 操作员 goes to section dqcz),
 // in UTF-8 and readable by its owner only. A configuration that names a server gets 加密=verify-full
 // and every one 允许负数充值=否, unless given otherwise. Refuses keys it does not know, values a till

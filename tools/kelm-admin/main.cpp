@@ -25,6 +25,9 @@ const char Usage[] = "usage: kelm-admin [--config PATH] COMMAND\n"
                      "  check               list card numbers that more than one member holds\n"
                      "  upgrade             bring a database made by an older version up to date\n"
                      "  audit [CARD]        every change of money, points, members and gifts, newest first\n"
+                     "  report day [YYYY-MM-DD]\n"
+                     "                      the day report of that day (today without one): top-ups per\n"
+                     "                      operator, redemptions per gift, totals, unreadable rows\n"
                      "  card new            make a blank simulated card, print its serial number\n"
                      "  card place SERIAL   lay a card on the simulated reader\n"
                      "  card remove         take the card off the reader\n"
@@ -71,7 +74,8 @@ int main(int argc, char** argv)
     const bool known = (command == u"configure" && !args.isEmpty())
         || ((command == u"init" || command == u"check" || command == u"upgrade" || command == u"demo")
             && args.isEmpty())
-        || (command == u"audit" && args.size() <= 1) || command == u"card";
+        || (command == u"audit" && args.size() <= 1) || command == u"card"
+        || (command == u"report" && !args.isEmpty() && args[0] == u"day" && args.size() <= 2);
     if (!known) {
         err << Usage;
         return 2;
@@ -99,6 +103,8 @@ int main(int argc, char** argv)
         return kelm::AdminCommands::upgrade(configPath, out, err);
     if (command == u"audit")
         return kelm::AdminCommands::audit(configPath, args.value(0), out, err);
+    if (command == u"report")
+        return kelm::AdminCommands::reportDay(configPath, args.value(1), out, err);
     if (command == u"demo")
         return kelm::AdminCommands::demo(configPath, out, err);
     return kelm::runCardCommand(args, kelm::Settings::load(configPath).cardsPath(), out, err);
