@@ -32,5 +32,15 @@ void insert(Database& db, const Who& who, const Entry& entry);
 // The rows, newest first; only those of one card number unless it is empty.
 void selectNewestFirst(Database& db, const QString& cardNumber, const RowHandler& onRow);
 
+// The columns in the order the whole-row statements below read and write them; id is left to the
+// database, which numbers new rows itself.
+inline constexpr std::string_view Columns[] = {"时间", "收银机", "操作员", "卡号", "操作", "原值", "新值", "说明"};
+// Every row's cells in the order of Columns, oldest first, read at the reader's pace.
+std::unique_ptr<Cursor> openRows(Database& db);
+// Whole rows, their cells in the order of Columns one row after the other, in few statements.
+void insertRows(Database& db, std::span<const SqlParam> cells);
+qint64 count(Database& db);
+qint64 removeAll(Database& db);
+
 } // namespace AuditTable
 } // namespace kelm
