@@ -28,6 +28,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -536,6 +537,21 @@ bool sameDatabase(const ConnectionSettings& a, const ConnectionSettings& b)
         && a.database.trimmed().compare(b.database.trimmed(), Qt::CaseInsensitive) == 0;
 }
 
+// A cell as the copy sends it on. A double goes as the shortest digits that read back as it, without
+// an exponent: what the source's sum counted, and what every engine's numeric column stores exactly
+// (psqlODBC would send a double's seventeen digits, and PostgreSQL keep 150.55000000000001 for 150.55;
+// SQL Server reads no exponent into a decimal).
+SqlParam copyParam(const Cell& cell)
+{
+    if (cell.type == Cell::Type::Real && !cell.text && std::isfinite(cell.real)) {
+        char digits[400]; // the longest double, 2^-1074, takes 326 characters
+        const auto written = std::to_chars(digits, digits + sizeof digits, cell.real, std::chars_format::fixed);
+        if (written.ec == std::errc())
+            return QString::fromLatin1(digits, written.ptr - digits);
+    }
+    return cell.toParam();
+}
+
 struct Totals
 {
     std::vector<qint64> rows; // per copied table
@@ -619,7 +635,7 @@ int copy(const QString& configPath, const QString& targetConfigPath, bool replac
                 const std::unique_ptr<Cursor> cursor = table->openRows(*source);
                 while (const Row* row = cursor->next()) {
                     for (std::size_t i = 0; i < columns; ++i)
-                        cells.push_back(row->cell(static_cast<int>(i)).toParam());
+                        cells.push_back(copyParam(row->cell(static_cast<int>(i))));
                     if (cells.size() >= Batch * columns) {
                         table->insertRows(*target, cells);
                         cells.clear();
