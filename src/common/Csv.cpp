@@ -2,6 +2,7 @@
 
 #include <QFileDevice>
 #include <QIODevice>
+#include <QStringDecoder>
 
 #include <vector>
 
@@ -218,9 +219,10 @@ QString Reader::decodeField(qint64 fieldLine) const
         throw FormatError(line, bytes[bad] == '\0' ? QStringLiteral("a NUL byte, which no text file holds")
                                                    : QStringLiteral("bytes that are not UTF-8 text"));
     }
-    const qsizetype guard = apostrophesBeforeFormula(bytes);
-    const qsizetype from = guard > 0 ? 1 : 0;
-    return QString::fromUtf8(m_field.constData() + from, m_field.size() - from);
+    const qsizetype from = apostrophesBeforeFormula(bytes) > 0 ? 1 : 0;
+    // A field may start with U+FEFF, which QString::fromUtf8 would drop as a byte-order mark.
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    return decoder.decode(QByteArrayView(m_field).sliced(from));
 }
 
 std::optional<QStringList> Reader::next()
