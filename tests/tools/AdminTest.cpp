@@ -377,11 +377,13 @@ private slots:
         QCOMPARE(rounding.scalar(QStringLiteral("SELECT 标识 FROM bz")), QStringLiteral("B3"));
 
         TestDatabase bare;
-        bare.exec(QStringLiteral("DROP TABLE lpdhjr"));
-        run = admin(from.configPath(), copy + QStringList{bare.configPath()});
-        QVERIFY2(run.exitCode == 1 && run.out.contains(QStringLiteral("has no table lpdhjr"))
-                     && run.out.contains(QStringLiteral(" init")),
-                 qPrintable(run.out));
+        for (const char* table : {"lpdhjr", "kelm"}) {
+            bare.exec(QStringLiteral("DROP TABLE ") + QLatin1String(table));
+            run = admin(from.configPath(), copy + QStringList{bare.configPath()});
+            QVERIFY2(run.exitCode == 1 && run.out.contains(QStringLiteral("has no table ") + QLatin1String(table))
+                         && run.out.contains(QStringLiteral(" init")),
+                     qPrintable(run.out));
+        }
     }
 };
 

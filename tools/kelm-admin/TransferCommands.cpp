@@ -587,11 +587,22 @@ int copy(const QString& configPath, const QString& targetConfigPath, bool replac
         auto source = openDatabase(from);
         auto target = openDatabase(to);
 
+        // hasTable takes the member table for granted; a database nobody ran init on lacks it too.
+        const auto tableIn = [](Database& db, const TableAccess& table) {
+            if (table.name != std::string_view("kelm"))
+                return hasTable(db, table.name);
+            try {
+                table.count(db);
+                return true;
+            } catch (const DatabaseError&) {
+                return false;
+            }
+        };
         std::vector<const TableAccess*> tables;
         for (const TableAccess& table : Tables) {
             const bool audit = table.name == AuditTableName;
-            const bool inSource = hasTable(*source, table.name);
-            const bool inTarget = hasTable(*target, table.name);
+            const bool inSource = tableIn(*source, table);
+            const bool inTarget = tableIn(*target, table);
             if (audit && inSource && !inTarget) {
                 out << "the audit (kelm_audit) is not copied: the target keeps none; kelm-admin --config "
                     << targetConfigPath << " upgrade adds it\n";
