@@ -26,7 +26,7 @@ namespace Csv {
 class Writer
 {
 public:
-    // Writes the byte-order mark at once.
+    // The file starts with the byte-order mark, even when no row follows.
     explicit Writer(QIODevice& device);
     ~Writer(); // flushes
     Writer(const Writer&) = delete;
@@ -63,8 +63,10 @@ class Reader
 public:
     // Skips a byte-order mark.
     explicit Reader(QIODevice& device);
-    // The next record; none at the end. Throws FormatError for bytes that are not UTF-8, a quote
-    // left open, or a field longer than maxFieldChars.
+    // The next record; none at the end. A line break inside quotes belongs to the field; CR LF, LF
+    // and a CR alone end a line. Throws FormatError for bytes that are not UTF-8 (or a NUL), a quote
+    // left open, a quote inside a field that does not start with one, text after a closing quote,
+    // or a field longer than maxFieldChars.
     std::optional<QStringList> next();
     // The line the last record returned began on.
     qint64 line() const { return m_recordLine; }
