@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 
 seconds=${KELM_FUZZ_SECONDS:-60}
 jobs=${KELM_FUZZ_JOBS:-$(nproc)}
-targets=(settings card_text)
+targets=(settings card_text csv)
 
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELM_WERROR=ON -DKELM_FUZZ=ON >/dev/null
 cmake --build build-fuzz -j"$jobs" --target "${targets[@]/%/_fuzz}"
