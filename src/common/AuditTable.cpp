@@ -72,4 +72,24 @@ std::vector<Stored> selectNewestFirst(Database& db, const Filter& filter, int li
     return rows;
 }
 
+std::unique_ptr<Cursor> openRows(Database& db)
+{
+    return db.openCursor("SELECT 时间,收银机,操作员,卡号,操作,原值,新值,说明 FROM kelm_audit ORDER BY id", {});
+}
+
+void insertRows(Database& db, std::span<const SqlParam> cells)
+{
+    kelm::insertRows(db, "insert into kelm_audit (时间,收银机,操作员,卡号,操作,原值,新值,说明) values ", std::size(Columns), cells);
+}
+
+qint64 count(Database& db)
+{
+    return countOf(db, "SELECT count(*) FROM kelm_audit");
+}
+
+qint64 removeAll(Database& db)
+{
+    return db.execute("delete from kelm_audit", {});
+}
+
 } // namespace kelm::AuditTable

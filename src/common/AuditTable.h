@@ -58,5 +58,15 @@ struct Stored
 // The rows the filter lets through, newest first, at most `limit` of them.
 std::vector<Stored> selectNewestFirst(Database& db, const Filter& filter, int limit);
 
+// The columns in the order the whole-row statements below read and write them; id is left to the
+// database, which numbers new rows itself.
+inline constexpr std::string_view Columns[] = {"时间", "收银机", "操作员", "卡号", "操作", "原值", "新值", "说明"};
+// Every row's cells in the order of Columns, oldest first, read at the reader's pace.
+std::unique_ptr<Cursor> openRows(Database& db);
+// Whole rows, their cells in the order of Columns one row after the other, in few statements.
+void insertRows(Database& db, std::span<const SqlParam> cells);
+qint64 count(Database& db);
+qint64 removeAll(Database& db);
+
 } // namespace AuditTable
 } // namespace kelm

@@ -14,5 +14,14 @@ namespace CardKeyTable {
 std::optional<QString> selectIdentifier(Database& db);
 void insert(Database& db, const QString& identifier);
 
+// The columns in the order the whole-row statements below read and write them.
+inline constexpr std::string_view Columns[] = {"标识"};
+// Every row's cells in the order of Columns, read at the reader's pace.
+std::unique_ptr<Cursor> openRows(Database& db);
+// Whole rows, their cells in the order of Columns one row after the other, in few statements.
+void insertRows(Database& db, std::span<const SqlParam> cells);
+qint64 count(Database& db);
+qint64 removeAll(Database& db);
+
 } // namespace CardKeyTable
 } // namespace kelm

@@ -3,6 +3,8 @@
 #include "common/NumberText.h"
 #include "common/ServerAddress.h"
 
+#include <algorithm>
+
 namespace kelm {
 
 QString Cell::toText() const
@@ -107,6 +109,44 @@ bool hasTable(Database& db, std::string_view table)
         // The member table is always there: if it cannot be read either, the line is the trouble.
         probe("kelm");
         return false;
+    }
+}
+
+qint64 countOf(Database& db, std::string_view countQuery)
+{
+    qint64 rows = 0;
+    db.query(countQuery, {}, [&](const Row& row) {
+        const Cell cell = row.cell(0);
+        rows = cell.type == Cell::Type::Integer ? cell.integer : static_cast<qint64>(cell.toNumber());
+        return false;
+    });
+    return rows;
+}
+
+void insertRows(Database& db, std::string_view insertInto, std::size_t columns, std::span<const SqlParam> cells)
+{
+    if (columns == 0 || cells.size() % columns != 0)
+        throw DatabaseError("程序错误：行的值个数与列数不符。");
+    const std::size_t perStatement = std::max<std::size_t>(1, std::min<std::size_t>(100, 999 / columns));
+    std::string group = "(";
+    for (std::size_t c = 0; c < columns; ++c)
+        group += c == 0 ? "?" : ",?";
+    group += ')';
+    std::string sql;
+    std::size_t rowsInSql = 0;
+    for (std::size_t first = 0; first < cells.size(); first += perStatement * columns) {
+        const std::size_t rows = std::min(perStatement, (cells.size() - first) / columns);
+        // Every full batch runs the same text: it is built once.
+        if (rows != rowsInSql) {
+            sql.assign(insertInto);
+            for (std::size_t r = 0; r < rows; ++r) {
+                if (r > 0)
+                    sql += ',';
+                sql += group;
+            }
+            rowsInSql = rows;
+        }
+        db.execute(sql, cells.subspan(first, rows * columns));
     }
 }
 

@@ -170,6 +170,14 @@ private:
 // throws rather than passing for a missing table.
 bool hasTable(Database& db, std::string_view table);
 
+// The number a "SELECT count(*) FROM …" query gives.
+qint64 countOf(Database& db, std::string_view countQuery);
+
+// Adds rows to a table with few statements: insertInto ("insert into t (a,b) values ") followed by
+// as many "(?,?)" as the engines take bound values in one statement (SQL Server at most 2,100,
+// SQLite builds before 3.32 999). cells holds the rows one after the other, columns cells each.
+void insertRows(Database& db, std::string_view insertInto, std::size_t columns, std::span<const SqlParam> cells);
+
 // Rolls the transaction it began back unless commit() was reached.
 class Transaction
 {

@@ -97,4 +97,24 @@ qint64 remove(Database& db, qint64 id)
     return db.execute("delete from lpgl where id=?", params);
 }
 
+std::unique_ptr<Cursor> openRows(Database& db)
+{
+    return db.openCursor("SELECT 名称,数量,积分 FROM lpgl ORDER BY id", {});
+}
+
+void insertRows(Database& db, std::span<const SqlParam> cells)
+{
+    kelm::insertRows(db, "insert into lpgl (名称,数量,积分) values ", std::size(Columns), cells);
+}
+
+qint64 count(Database& db)
+{
+    return countOf(db, "SELECT count(*) FROM lpgl");
+}
+
+qint64 removeAll(Database& db)
+{
+    return db.execute("delete from lpgl", {});
+}
+
 } // namespace kelm::GiftTable

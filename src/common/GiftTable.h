@@ -40,5 +40,15 @@ std::optional<StoredNumber> quantityByName(Database& db, const QString& name);
 qint64 updateQuantityIfUnchanged(Database& db, const QString& name, const QString& quantityText, const SqlParam& was);
 qint64 remove(Database& db, qint64 id);
 
+// The columns in the order the whole-row statements below read and write them; id is left to the
+// database, which numbers new rows itself.
+inline constexpr std::string_view Columns[] = {"名称", "数量", "积分"};
+// Every row's cells in the order of Columns, oldest first, read at the reader's pace.
+std::unique_ptr<Cursor> openRows(Database& db);
+// Whole rows, their cells in the order of Columns one row after the other, in few statements.
+void insertRows(Database& db, std::span<const SqlParam> cells);
+qint64 count(Database& db);
+qint64 removeAll(Database& db);
+
 } // namespace GiftTable
 } // namespace kelm

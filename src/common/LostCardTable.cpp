@@ -8,16 +8,6 @@ void insert(Database& db, const MemberTable::Member& m)
     db.execute("insert into [gs] (日期,卡号,姓名,联系地址,联系电话,密码,身份证号) values (?,?,?,?,?,?,?)", params);
 }
 
-qint64 count(Database& db)
-{
-    qint64 rows = 0;
-    db.query("SELECT count(*) FROM gs", {}, [&](const Row& row) {
-        rows = static_cast<qint64>(row.cell(0).toNumber());
-        return false;
-    });
-    return rows;
-}
-
 void scanBalancesHeld(Database& db, const std::function<void(const Cell& balance)>& onMember)
 {
     // A blank number is no card: members without one are not held under a lost card's number.
@@ -26,6 +16,26 @@ void scanBalancesHeld(Database& db, const std::function<void(const Cell& balance
                  onMember(row.cell(0));
                  return true;
              });
+}
+
+std::unique_ptr<Cursor> openRows(Database& db)
+{
+    return db.openCursor("SELECT 日期,卡号,姓名,联系地址,联系电话,密码,身份证号 FROM gs", {});
+}
+
+void insertRows(Database& db, std::span<const SqlParam> cells)
+{
+    kelm::insertRows(db, "insert into [gs] (日期,卡号,姓名,联系地址,联系电话,密码,身份证号) values ", std::size(Columns), cells);
+}
+
+qint64 count(Database& db)
+{
+    return countOf(db, "SELECT count(*) FROM gs");
+}
+
+qint64 removeAll(Database& db)
+{
+    return db.execute("delete from gs", {});
 }
 
 } // namespace kelm::LostCardTable

@@ -62,6 +62,37 @@ std::unique_ptr<Cursor> openAll(Database& db)
     return db.openCursor(SelectAll, {});
 }
 
+std::unique_ptr<Cursor> openRows(Database& db)
+{
+    return db.openCursor("SELECT 日期,卡号,姓名,联系地址,联系电话,密码,身份证号,余额,积分 FROM kelm", {});
+}
+
+void insertRows(Database& db, std::span<const SqlParam> cells)
+{
+    kelm::insertRows(db, "insert into [kelm] (日期,卡号,姓名,联系地址,联系电话,密码,身份证号,余额,积分) values ",
+                     std::size(Columns), cells);
+}
+
+std::unique_ptr<Cursor> openBalancesAndPoints(Database& db)
+{
+    return db.openCursor("SELECT 余额,积分 FROM kelm", {});
+}
+
+std::unique_ptr<Cursor> openCardNumbers(Database& db)
+{
+    return db.openCursor("SELECT rtrim(卡号) FROM kelm WHERE rtrim(卡号)<>''", {});
+}
+
+qint64 count(Database& db)
+{
+    return countOf(db, "SELECT count(*) FROM kelm");
+}
+
+qint64 removeAll(Database& db)
+{
+    return db.execute("delete from kelm", {});
+}
+
 std::optional<Member> findByCard(Database& db, const QString& cardNumber)
 {
     std::optional<Member> found;

@@ -20,6 +20,10 @@ namespace MemberTable {
 
 inline constexpr std::string_view SelectAll = "SELECT * FROM kelm";
 
+// The columns in the order the whole-row statements below read and write them.
+inline constexpr std::string_view Columns[] = {"日期", "卡号", "姓名", "联系地址", "联系电话",
+                                               "密码", "身份证号", "余额", "积分"};
+
 // The password a new member gets until one is typed.
 inline constexpr char DefaultPassword[] = "462";
 
@@ -40,6 +44,7 @@ struct Member
 // The most characters each text column holds on every engine (the schema files in sql/). The member
 // screen's boxes take no more, so nothing a cashier types is refused by a server for its length.
 namespace Width {
+inline constexpr int Date = 10;
 inline constexpr int CardNumber = 50;
 inline constexpr int Name = 255;
 inline constexpr int Address = 255;
@@ -51,6 +56,17 @@ inline constexpr int IdNumber = 50;
 void selectAll(Database& db, const RowHandler& onRow);
 // The same rows, read at the reader's pace.
 std::unique_ptr<Cursor> openAll(Database& db);
+// Every member's cells in the order of Columns, read at the reader's pace.
+std::unique_ptr<Cursor> openRows(Database& db);
+// Whole rows, their cells in the order of Columns one row after the other, in few statements.
+void insertRows(Database& db, std::span<const SqlParam> cells);
+// 余额 and 积分 of every member.
+std::unique_ptr<Cursor> openBalancesAndPoints(Database& db);
+// The card number of every member who has one, without its trailing blanks (on SQL Server, which
+// compares without them, with them: trim them when comparing).
+std::unique_ptr<Cursor> openCardNumbers(Database& db);
+qint64 count(Database& db);
+qint64 removeAll(Database& db);
 // The member with this card number; none when no member has it.
 std::optional<Member> findByCard(Database& db, const QString& cardNumber);
 // Members whose card number, name, phone or ID number is the text (blanks around the text and trailing

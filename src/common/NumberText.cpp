@@ -2,8 +2,8 @@
 
 #include <QLocale>
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 
 namespace kelm::NumberText {
 
@@ -11,9 +11,15 @@ QString format(double value)
 {
     if (value == 0)
         return QStringLiteral("0"); // never "-0"
+    // printf's "%.15G" in the C locale, whatever locale the host set, and several times faster: an
+    // export of a million members spends a sixth of its time here with printf.
     char buffer[40];
-    std::snprintf(buffer, sizeof buffer, "%.15G", value);
-    return QString::fromLatin1(buffer);
+    const auto written = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15);
+    for (char* c = buffer; c != written.ptr; ++c) {
+        if (*c >= 'a' && *c <= 'z')
+            *c = static_cast<char>(*c - 'a' + 'A');
+    }
+    return QString::fromLatin1(buffer, written.ptr - buffer);
 }
 
 std::optional<double> parse(const QString& text)

@@ -46,4 +46,24 @@ void scan(Database& db, const std::function<void(const Scanned&)>& onRow)
                bytesOf(row->cell(4))});
 }
 
+std::unique_ptr<Cursor> openRows(Database& db)
+{
+    return db.openCursor("SELECT 日期,卡号,姓名,礼品,数量,积分,操作员 FROM lpdhjr", {});
+}
+
+void insertRows(Database& db, std::span<const SqlParam> cells)
+{
+    kelm::insertRows(db, "insert into [lpdhjr] (日期,卡号,姓名,礼品,数量,积分,操作员) values ", std::size(Columns), cells);
+}
+
+qint64 count(Database& db)
+{
+    return countOf(db, "SELECT count(*) FROM lpdhjr");
+}
+
+qint64 removeAll(Database& db)
+{
+    return db.execute("delete from lpdhjr", {});
+}
+
 } // namespace kelm::RedemptionTable

@@ -48,5 +48,14 @@ struct Scanned
 // Every row, read at the reader's pace without a QString made for any of them.
 void scan(Database& db, const std::function<void(const Scanned&)>& onRow);
 
+// The columns in the order the whole-row statements below read and write them.
+inline constexpr std::string_view Columns[] = {"日期", "卡号", "姓名", "礼品", "数量", "积分", "操作员"};
+// Every row's cells in the order of Columns, read at the reader's pace.
+std::unique_ptr<Cursor> openRows(Database& db);
+// Whole rows, their cells in the order of Columns one row after the other, in few statements.
+void insertRows(Database& db, std::span<const SqlParam> cells);
+qint64 count(Database& db);
+qint64 removeAll(Database& db);
+
 } // namespace RedemptionTable
 } // namespace kelm

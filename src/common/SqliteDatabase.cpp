@@ -100,6 +100,7 @@ void SqliteDatabase::open(const ConnectionSettings& settings)
     // Tills sharing one file wait for each other instead of failing at once, as long as a server
     // would be waited for.
     sqlite3_busy_timeout(db, settings.statementTimeout * 1000);
+    m_statementTimeout = settings.statementTimeout;
     // A file that is not a database is found out here rather than at the first screen command.
     char* error = nullptr;
     if (sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, &error) != SQLITE_OK) {
@@ -210,6 +211,47 @@ qint64 SqliteDatabase::execute(std::string_view sql, std::span<const SqlParam> p
     if (rc != SQLITE_DONE)
         fail(m_db, "执行失败“" + std::string(sql) + "”");
     return sqlite3_changes64(m_db);
+}
+
+void SqliteDatabase::backupTo(const QString& path)
+{
+    if (!m_db)
+        throw DatabaseError("数据库连接已关闭，无法备份。");
+    sqlite3* copy = nullptr;
+    const QByteArray file = QFile::encodeName(path);
+    if (sqlite3_open_v2(file.constData(), &copy, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
+        const std::string message = copy ? sqlite3_errmsg(copy) : "内存不足";
+        sqlite3_close(copy);
+        throw DatabaseError("无法创建备份文件“" + path.toStdString() + "”：" + message);
+    }
+    const std::unique_ptr<sqlite3, int (*)(sqlite3*)> closeCopy(copy, sqlite3_close);
+    sqlite3_backup* backup = sqlite3_backup_init(copy, "main", m_db, "main");
+    if (!backup)
+        throw DatabaseError("无法备份到“" + path.toStdString() + "”：" + sqlite3_errmsg(copy));
+    // A step copies a slice of pages and lets go of the file, so a till waits for one slice at most.
+    // A till that writes in between makes the next step start over from the changed database.
+    constexpr int PagesPerStep = 4096;
+    constexpr int PauseMs = 20;
+    int waitedMs = 0;
+    int rc;
+    while ((rc = sqlite3_backup_step(backup, PagesPerStep)) != SQLITE_DONE) {
+        if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) {
+            if (waitedMs >= m_statementTimeout * 1000)
+                break;
+            sqlite3_sleep(PauseMs);
+            waitedMs += PauseMs;
+        } else if (rc == SQLITE_OK) {
+            waitedMs = 0;
+        } else {
+            break;
+        }
+    }
+    sqlite3_backup_finish(backup);
+    if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED)
+        throw DatabaseError("无法备份：数据库文件“" + m_path.toStdString() + "”被其他程序占用，"
+                            + std::to_string(m_statementTimeout) + " 秒内没有释放。");
+    if (rc != SQLITE_DONE)
+        throw DatabaseError("无法备份到“" + path.toStdString() + "”：" + sqlite3_errstr(rc));
 }
 
 void SqliteDatabase::beginTransaction()

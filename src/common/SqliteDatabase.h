@@ -25,6 +25,12 @@ public:
 
     QString path() const { return m_path; }
 
+    // Copies the open database page by page into the SQLite file at path (an empty file, or none),
+    // through SQLite's online backup: tills may go on working meanwhile, and the copy is the
+    // database as it stood at one moment. Waits for a till that holds the file as long as a
+    // statement would, then throws.
+    void backupTo(const QString& path);
+
 protected:
     void beginTransaction() override;
     void commitTransaction() override;
@@ -33,6 +39,7 @@ protected:
 private:
     sqlite3* m_db = nullptr;
     QString m_path;
+    int m_statementTimeout = 10;
 };
 
 } // namespace kelm

@@ -1,6 +1,8 @@
-// kelm-admin: sets up a kelm database and the simulated member cards.
+// kelm-admin: sets up a kelm database and the simulated member cards, and moves the database's rows out, in
+// and over to another database.
 #include "AdminCommands.h"
 #include "CardCommands.h"
+#include "TransferCommands.h"
 
 #include "common/LibraryFolder.h"
 #include "common/Settings.h"
@@ -25,6 +27,16 @@ const char Usage[] = "usage: kelm-admin [--config PATH] COMMAND\n"
                      "  check               list card numbers that more than one member holds\n"
                      "  upgrade             bring a database made by an older version up to date\n"
                      "  audit [CARD]        every change of money, points, members and gifts, newest first\n"
+                     "  export members|topups|redemptions|lost FILE\n"
+                     "                      write the table to a CSV file (UTF-8, a header line of its column\n"
+                     "                      names), readable by its owner only\n"
+                     "  import members FILE add the members of a CSV file as export writes it; every line is\n"
+                     "                      checked first, and while any is wrong nothing is added\n"
+                     "  backup FILE         copy the SQLite database to a new FILE while the tills work\n"
+                     "  copy --to OTHER.ini [--replace]\n"
+                     "                      copy every table to the database OTHER.ini names (any engine to any);\n"
+                     "                      --replace deletes what it holds first; kept only when the row counts\n"
+                     "                      and the sums of balances and points agree\n"
                      "  card new            make a blank simulated card, print its serial number\n"
                      "  card place SERIAL   lay a card on the simulated reader\n"
                      "  card remove         take the card off the reader\n"
@@ -67,11 +79,16 @@ int main(int argc, char** argv)
         return 2;
     }
     const QString command = args.takeFirst();
-    const bool replace = command == u"configure" && args.removeAll(QStringLiteral("--force")) > 0;
+    const bool replace = (command == u"configure" && args.removeAll(QStringLiteral("--force")) > 0)
+        || (command == u"copy" && args.removeAll(QStringLiteral("--replace")) > 0);
     const bool known = (command == u"configure" && !args.isEmpty())
         || ((command == u"init" || command == u"check" || command == u"upgrade" || command == u"demo")
             && args.isEmpty())
-        || (command == u"audit" && args.size() <= 1) || command == u"card";
+        || (command == u"audit" && args.size() <= 1) || command == u"card"
+        || (command == u"export" && args.size() == 2 && kelm::TransferCommands::isExportTable(args[0]))
+        || (command == u"import" && args.size() == 2 && args[0] == u"members")
+        || (command == u"backup" && args.size() == 1)
+        || (command == u"copy" && args.size() == 2 && args[0] == u"--to" && !args[1].isEmpty());
     if (!known) {
         err << Usage;
         return 2;
@@ -101,5 +118,13 @@ int main(int argc, char** argv)
         return kelm::AdminCommands::audit(configPath, args.value(0), out, err);
     if (command == u"demo")
         return kelm::AdminCommands::demo(configPath, out, err);
+    if (command == u"export")
+        return kelm::TransferCommands::exportTable(configPath, args[0], args[1], out, err);
+    if (command == u"import")
+        return kelm::TransferCommands::importMembers(configPath, args[1], out, err);
+    if (command == u"backup")
+        return kelm::TransferCommands::backup(configPath, args[0], out, err);
+    if (command == u"copy")
+        return kelm::TransferCommands::copy(configPath, args[1], replace, out, err);
     return kelm::runCardCommand(args, kelm::Settings::load(configPath).cardsPath(), out, err);
 }
