@@ -67,11 +67,15 @@ HistoryPage::HistoryPage(Module1& module, Runner runner, QWidget* parent)
         label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         m_boxes[i] = addShowBox(name);
         m_boxes[i]->setParent(frame);
-        grid->addWidget(label, i / 2, (i % 2) * 2);
-        grid->addWidget(m_boxes[i], i / 2, (i % 2) * 2 + 1);
+        // The address, the longest, takes a row of its own.
+        const bool wide = i == 7;
+        grid->addWidget(label, wide ? 4 : i / 2, wide ? 0 : (i % 2) * 2);
+        grid->addWidget(m_boxes[i], wide ? 4 : i / 2, wide ? 1 : (i % 2) * 2 + 1, 1, wide ? 3 : 1);
     }
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(3, 1);
+    // The members found are listed only when there is a choice to make.
+    m_found->hide();
     auto* memberRow = new QHBoxLayout;
     memberRow->addWidget(m_found, 2);
     memberRow->addWidget(frame, 3);
@@ -113,6 +117,7 @@ void HistoryPage::find()
     for (const MemberTable::Member& member : m_members)
         rows.push_back({{member.cardNumber, member.name, member.phone}});
     m_found->setRows(std::move(rows));
+    m_found->setVisible(m_members.size() > 1);
     clearMember();
     if (m_members.empty()) {
         module().messages().inform(QStringLiteral("找不到卡号、姓名、电话或身份证号为“%1”的会员。").arg(text));
@@ -123,7 +128,7 @@ void HistoryPage::find()
         return;
     }
     m_summary->setText(m_members.size() < Limit
-                           ? QStringLiteral("找到 %1 位会员，请在左上的列表中点选一位。").arg(m_members.size())
+                           ? QStringLiteral("找到 %1 位会员，请在上面的列表中点选一位。").arg(m_members.size())
                            : QStringLiteral("找到的会员超过 %1 位，只列出了前 %1 位：请输入完整的卡号、电话或身份证号。")
                                  .arg(Limit));
 }
@@ -162,6 +167,7 @@ void HistoryPage::readCard()
     const QString cardNumber = Card::cardNumber(Card::upToFirstZero(Card::blockText(buffer)));
     m_text->setText(cardNumber.trimmed());
     m_found->clear();
+    m_found->hide();
     m_members.clear();
     if (cardNumber.trimmed().isEmpty() || !showHistory(cardNumber)) {
         clearMember();

@@ -151,6 +151,7 @@ private slots:
         // One name, two members: the owner picks one from the list.
         Till::enter(S, "FindText", QStringLiteral("张伟"));
         QCOMPARE(Till::rows(S, "MemberList"), 2);
+        QVERIFY(control<QWidget>("MemberList")->isVisible());
         QCOMPARE(Till::text(S, "MemberCard"), QString());
         QCOMPARE(Till::rows(S, "HistoryList"), 0);
         Till::clickRow(S, "MemberList", Till::row(S, "MemberList", 0).value(0) == C ? 0 : 1);
@@ -170,6 +171,7 @@ private slots:
         QVERIFY(till.layCard(B));
         Till::click(S, "ReadCard");
         QCOMPARE(Till::texts(S, {"FindText", "MemberCard", "MemberName"}), QStringList({B, B, "张伟"}));
+        QVERIFY(!control<QWidget>("MemberList")->isVisible());
         QCOMPARE(Till::row(S, "HistoryList", 0).mid(0, 4), QStringList({"2026-12-03", "充值", "充值", "20"}));
         QCOMPARE(till.beepsSinceLay(), 1);
         QVERIFY(till.layCard(QStringLiteral("9999999999999")));
