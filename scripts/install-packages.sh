@@ -5,6 +5,7 @@ set -euo pipefail
 packages=(
     build-essential cmake pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
+    qt6-charts-dev libqt6opengl6-dev   # the accounts screen's chart; Qt6Charts' CMake files need Qt6OpenGL's
     libsqlite3-dev sqlite3
     libpq-dev unixodbc-dev unixodbc odbc-postgresql tdsodbc postgresql openssl
     libbenchmark-dev

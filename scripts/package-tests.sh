@@ -55,7 +55,7 @@ diff <(ls sql) <(ls /usr/share/kelm/sql) || fail "/usr/share/kelm/sql does not h
 [ "$(stat -c %a:%U:%G /etc/kelm/config.ini)" = 640:root:kelm ] || fail "/etc/kelm/config.ini is not 0640 root:kelm"
 dpkg-query -W -f='${Conffiles}\n' kelm | grep -q "^ /etc/kelm/config.ini " || fail "/etc/kelm/config.ini is no conffile"
 depends=$(dpkg-query -W -f='${Depends}' kelm)
-for library in libqt6widgets6 libsqlite3-0 libpq5 libodbc2 libpcsclite1; do
+for library in libqt6widgets6 libqt6charts6 libsqlite3-0 libpq5 libodbc2 libpcsclite1; do
     [[ "$depends" == *"$library "* ]] || fail "kelm does not depend on $library: $depends"
 done
 [ "$(dpkg-query -W -f='${Recommends}' kelm)" = "fonts-noto-cjk, pcscd" ] || fail "kelm's Recommends"

@@ -1,6 +1,6 @@
-// Works every screen of libkelm.so as a cashier does, with the X server's own mouse, and saves what
-// the X server shows. Usage: take-screenshots OUTPUT_FOLDER KELM_ADMIN (config.ini by KELM_CONFIG; two
-// blank simulated cards are made and laid with kelm-admin).
+// Works every screen of libkelm.so as a cashier (and the owner) does, with the X server's own mouse,
+// and saves what the X server shows. Usage: take-screenshots OUTPUT_FOLDER KELM_ADMIN (config.ini by
+// KELM_CONFIG; two blank simulated cards are made and laid with kelm-admin).
 #include <kelm/Class1.h>
 
 #include <QAbstractItemView>
@@ -105,6 +105,15 @@ void clickRow(QWidget* screen, const QString& name)
     fail(QStringLiteral("no member %1").arg(name));
 }
 
+void type(QWidget* screen, const char* box, const QString& text)
+{
+    auto* edit = screen->findChild<QLineEdit*>(QLatin1String(box));
+    if (!edit)
+        fail(QStringLiteral("no box %1").arg(QLatin1String(box)));
+    edit->setFocus();
+    QTest::keyClicks(edit, text);
+}
+
 void click(QWidget* screen, const char* button)
 {
     QTest::mouseClick(screen->findChild<QPushButton*>(QLatin1String(button)), Qt::LeftButton);
@@ -158,6 +167,9 @@ int main(int argc, char** argv)
         press(members, QStringLiteral("充值"));
         QWidget* recharge = window("Form2");
         shoot(QStringLiteral("recharge-dialog.png"), recharge);
+        // A top-up, for the accounts screen's history further on.
+        type(recharge, "Text7", QStringLiteral("200"));
+        click(recharge, "Command1");
         click(recharge, "Command2");
         // 李娜 has a PIN of her own: the password dialog asks for it first.
         issueCard(members, second, QStringLiteral("李娜"));
@@ -178,6 +190,13 @@ int main(int argc, char** argv)
         moveMouseAway();
         press(points, QStringLiteral("礼品管理"));
         shoot(QStringLiteral("gift-catalogue.png"), window("Form5"));
+
+        // The owner's accounts screen: the history of the member whose card lies on the reader.
+        membership.zmcx(true);
+        QWidget* accounts = window("Form6");
+        click(accounts, "ReadCard");
+        moveMouseAway();
+        shoot(QStringLiteral("accounts-screen.png"), accounts);
     } catch (const kelm::Error& failure) {
         fail(QString::fromUtf8(failure.what()));
     }

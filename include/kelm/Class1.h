@@ -19,6 +19,7 @@ class KELM_EXPORT Class1
 public:
     static constexpr int DispatchIdKelm = 0x60030000;
     static constexpr int DispatchIdJfgl = 0x60030001;
+    static constexpr int DispatchIdZmcx = 0x60030010;
 
     // Shows the member screen when qzForm is true. Always returns false. Throws kelm::Error when
     // the screen cannot be shown (its load failed), and, before anything is done, when the process
@@ -29,6 +30,11 @@ public:
     // Shows the points screen when qzForm is true. Always returns false. Throws kelm::Error as kelm()
     // does.
     bool jfgl(bool qzForm = false);
+
+    // Shows the member accounts screen (a member's history, the day report, the stored value owed to
+    // members, the audit and the top-up trend) when qzForm is true. Always returns false. Throws
+    // kelm::Error as kelm() does.
+    bool zmcx(bool qzForm = false);
 
     // Late-bound call by dispatch id; an unknown id throws kelm::Error.
     bool invoke(int dispatchId, bool qzForm = false);

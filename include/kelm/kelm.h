@@ -18,7 +18,8 @@
  * Threads. The screens are windows of the process's one QApplication and live on its thread, the
  * GUI thread: the Qt host's main thread, or for a host without Qt the thread of its first
  * kelm_Class1_create(). kelm_Class1_create(), kelm_Class1_kelm(), kelm_Class1_jfgl(),
- * kelm_Class1_invoke(), kelm_Class1_release() and kelm_process_events() belong to that thread.
+ * kelm_Class1_zmcx(), kelm_Class1_invoke(), kelm_Class1_release() and kelm_process_events()
+ * belong to that thread.
  * kelm_last_error() may be called from any thread and tells the failure of that thread's own last
  * call; kelm_version() may be called from any thread at any time, also before anything else.
  *
@@ -41,6 +42,7 @@ extern "C" {
 
 #define KELM_DISPID_KELM 0x60030000
 #define KELM_DISPID_JFGL 0x60030001
+#define KELM_DISPID_ZMCX 0x60030010
 
 typedef struct kelm_Class1 kelm_Class1;
 
@@ -49,6 +51,8 @@ KELM_EXPORT void kelm_Class1_release(kelm_Class1* object);
 
 KELM_EXPORT int kelm_Class1_kelm(kelm_Class1* object, int qzForm, int* result);
 KELM_EXPORT int kelm_Class1_jfgl(kelm_Class1* object, int qzForm, int* result);
+/* The member accounts screen: history, day report, stored value, audit, top-up trend. */
+KELM_EXPORT int kelm_Class1_zmcx(kelm_Class1* object, int qzForm, int* result);
 KELM_EXPORT int kelm_Class1_invoke(kelm_Class1* object, int dispid, int qzForm, int* result);
 
 KELM_EXPORT const char* kelm_last_error(void);

@@ -29,6 +29,16 @@ public:
     virtual ~MessageBoxService() = default;
     // Shows the message and waits; returns true for OK or Yes.
     virtual bool show(const Message& message) = 0;
+    // Asks where to save a file, offering suggestedName; filter names the kind of file ("CSV 文件
+    // (*.csv)"). The path chosen, or empty when the cashier cancels. A service that cannot ask (one
+    // that shows nothing) answers that nothing was chosen.
+    virtual QString saveFileName(const QString& caption, const QString& suggestedName, const QString& filter)
+    {
+        Q_UNUSED(caption);
+        Q_UNUSED(suggestedName);
+        Q_UNUSED(filter);
+        return {};
+    }
 
     // A result or a refusal: information icon, OK, the system's caption.
     void inform(const QString& text)

@@ -1,6 +1,8 @@
 #include "common/WidgetMessageBoxService.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileDialog>
 #include <QMessageBox>
 
 namespace kelm {
@@ -22,6 +24,13 @@ bool WidgetMessageBoxService::show(const Message& message)
     }
     const int answer = box.exec();
     return answer == QMessageBox::Ok || answer == QMessageBox::Yes;
+}
+
+QString WidgetMessageBoxService::saveFileName(const QString& caption, const QString& suggestedName,
+                                             const QString& filter)
+{
+    return QFileDialog::getSaveFileName(QApplication::activeWindow(), caption,
+                                        QDir::home().filePath(suggestedName), filter);
 }
 
 } // namespace kelm

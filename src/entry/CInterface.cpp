@@ -73,9 +73,14 @@ int kelm_Class1_jfgl(kelm_Class1* object, int qzForm, int* result)
     return callMethod(object, result, [&](kelm::Class1& c) { return c.jfgl(qzForm != 0); });
 }
 
+int kelm_Class1_zmcx(kelm_Class1* object, int qzForm, int* result)
+{
+    return callMethod(object, result, [&](kelm::Class1& c) { return c.zmcx(qzForm != 0); });
+}
+
 int kelm_Class1_invoke(kelm_Class1* object, int dispid, int qzForm, int* result)
 {
-    if (dispid != KELM_DISPID_KELM && dispid != KELM_DISPID_JFGL) {
+    if (dispid != KELM_DISPID_KELM && dispid != KELM_DISPID_JFGL && dispid != KELM_DISPID_ZMCX) {
         if (result)
             *result = 0;
         return failWith(KELM_BAD_ARGUMENT, "未知的调度标识 " + std::to_string(dispid) + "。");

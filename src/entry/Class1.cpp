@@ -28,6 +28,15 @@ bool Class1::jfgl(bool qzForm)
     return false;
 }
 
+bool Class1::zmcx(bool qzForm)
+{
+    if (qzForm) {
+        HostApplication::require();
+        ScreenRegistry::instance().showAccountsScreen();
+    }
+    return false;
+}
+
 bool Class1::invoke(int dispatchId, bool qzForm)
 {
     switch (dispatchId) {
@@ -35,6 +44,8 @@ bool Class1::invoke(int dispatchId, bool qzForm)
         return kelm(qzForm);
     case DispatchIdJfgl:
         return jfgl(qzForm);
+    case DispatchIdZmcx:
+        return zmcx(qzForm);
     default:
         throw Error("未知的调度标识 " + std::to_string(dispatchId) + "。");
     }

@@ -1,5 +1,6 @@
 #include "entry/ScreenRegistry.h"
 
+#include "accounts/Form6.h"
 #include "card/ReaderLibraries.h"
 #include "common/WidgetMessageBoxService.h"
 #include "members/Form1.h"
@@ -31,7 +32,7 @@ ScreenRegistry::ScreenRegistry(Module1::Seams seams)
 ScreenRegistry::~ScreenRegistry()
 {
     // Dialogs first: their close steps reach the member screen.
-    for (Slot slot : {RechargeDialog, PasswordDialog, GiftCatalogue, PointsScreen, MemberScreen}) {
+    for (Slot slot : {RechargeDialog, PasswordDialog, GiftCatalogue, PointsScreen, MemberScreen, AccountsScreen}) {
         delete m_screens[slot].data();
         m_screens[slot] = nullptr;
     }
@@ -70,6 +71,11 @@ void ScreenRegistry::showMemberScreen()
 void ScreenRegistry::showPointsScreen()
 {
     screen<Form4>(PointsScreen).showScreen();
+}
+
+void ScreenRegistry::showAccountsScreen()
+{
+    screen<Form6>(AccountsScreen).showScreen();
 }
 
 void ScreenRegistry::openRechargeDialog()

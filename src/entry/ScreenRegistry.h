@@ -37,6 +37,7 @@ public:
     // What the host opens. Throws kelm::Error when the screen's load fails.
     void showMemberScreen();
     void showPointsScreen();
+    void showAccountsScreen();
 
     // The recharge dialog, for the member whose card lies on the reader.
     void openRechargeDialog();
@@ -55,7 +56,7 @@ public:
     void forget(Screen* screen);
 
 private:
-    enum Slot { MemberScreen, RechargeDialog, PasswordDialog, PointsScreen, GiftCatalogue, Slots };
+    enum Slot { MemberScreen, RechargeDialog, PasswordDialog, PointsScreen, GiftCatalogue, AccountsScreen, Slots };
     template <typename Form>
     Form& screen(Slot slot);
 

@@ -92,6 +92,13 @@ private slots:
         QVERIFY2(late[2].startsWith(QStringLiteral("call rc=2 result=0 error=未知的调度标识")), qPrintable(late[2]));
         QVERIFY(late[3].startsWith(QStringLiteral("call rc=2")));
         QCOMPARE(late.mid(4), QStringList({QStringLiteral("window Form4 \"积分管理\""), QStringLiteral("rows 0")}));
+
+        // The accounts screen, by its own function and by its dispatch identifier: one screen.
+        QCOMPARE(run({QStringLiteral("zmcx"), QStringLiteral("0"), QStringLiteral("show"), QStringLiteral("zmcx"),
+                      QStringLiteral("1"), QStringLiteral("invoke"), QStringLiteral("0x60030010"), QStringLiteral("1"),
+                      QStringLiteral("show")}),
+                 QStringList({QStringLiteral("call rc=0 result=0 error="), QStringLiteral("call rc=0 result=0 error="),
+                              QStringLiteral("call rc=0 result=0 error="), QStringLiteral("window Form6 \"会员账目\"")}));
     }
 
     void failsWithAReasonWhenTheDatabaseCannotBeOpened()

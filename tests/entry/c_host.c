@@ -1,6 +1,6 @@
 /* A cash-register host written in C: it creates Class1, calls the methods as its command line
  * says, pumps events and reports what it got and what is shown. Commands:
- *   kelm N | jfgl N | invoke ID N | pump MS | show | badargs
+ *   kelm N | jfgl N | zmcx N | invoke ID N | pump MS | show | badargs
  */
 #include <kelm/kelm.h>
 
@@ -25,6 +25,8 @@ int main(int argc, char** argv)
             rc = kelm_Class1_kelm(object, atoi(argv[++i]), &result);
         } else if (strcmp(argv[i], "jfgl") == 0 && i + 1 < argc) {
             rc = kelm_Class1_jfgl(object, atoi(argv[++i]), &result);
+        } else if (strcmp(argv[i], "zmcx") == 0 && i + 1 < argc) {
+            rc = kelm_Class1_zmcx(object, atoi(argv[++i]), &result);
         } else if (strcmp(argv[i], "invoke") == 0 && i + 2 < argc) {
             int dispid = (int)strtol(argv[i + 1], NULL, 0);
             rc = kelm_Class1_invoke(object, dispid, atoi(argv[i + 2]), &result);

@@ -12,6 +12,16 @@ bool ScriptedMessageBoxes::show(const kelm::Message& message)
     return yes;
 }
 
+QString ScriptedMessageBoxes::saveFileName(const QString&, const QString& suggestedName, const QString&)
+{
+    m_offeredFiles.append(suggestedName);
+    if (m_files.empty())
+        return {};
+    const QString path = m_files.front();
+    m_files.pop_front();
+    return path;
+}
+
 QStringList ScriptedMessageBoxes::texts() const
 {
     QStringList result;

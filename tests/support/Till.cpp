@@ -29,7 +29,7 @@ Till::Till(kelm::ReaderLibrary* reader)
 
 Till::~Till()
 {
-    for (const char* name : {"Form2", "Form3", "Form5", "Form4", "Form1"}) {
+    for (const char* name : {"Form2", "Form3", "Form5", "Form4", "Form1", "Form6"}) {
         if (QWidget* screen = loaded(name))
             screen->close();
     }
@@ -40,6 +40,11 @@ Till::~Till()
 
 void Till::open(const char* entry, bool waitForTheList)
 {
+    if (qstrcmp(entry, "zmcx") == 0) {
+        // The accounts screen reads nothing until the owner asks.
+        kelm::Class1().zmcx(true);
+        return;
+    }
     qstrcmp(entry, "kelm") == 0 ? kelm::Class1().kelm(true) : kelm::Class1().jfgl(true);
     if (!waitForTheList)
         return;
@@ -145,20 +150,31 @@ QString Till::buttons(const char* screen)
     return shown.join(u' ');
 }
 
-static QTableView* view(const char* screen)
+static QTableView* view(const char* screen, const char* name = "ListView1")
 {
     QWidget* shown = Till::window(screen);
-    return shown ? shown->findChild<QTableView*>(QStringLiteral("ListView1")) : nullptr;
+    return shown ? shown->findChild<QTableView*>(QLatin1String(name)) : nullptr;
 }
 
 QAbstractItemModel* Till::list(const char* screen)
 {
-    return view(screen)->model();
+    return list(screen, "ListView1");
+}
+
+QAbstractItemModel* Till::list(const char* screen, const char* name)
+{
+    QTableView* table = view(screen, name);
+    return table ? table->model() : nullptr;
 }
 
 int Till::rows(const char* screen)
 {
     return list(screen)->rowCount();
+}
+
+int Till::rows(const char* screen, const char* name)
+{
+    return list(screen, name)->rowCount();
 }
 
 QString Till::cell(const char* screen, int row, int column)
@@ -168,9 +184,15 @@ QString Till::cell(const char* screen, int row, int column)
 
 QStringList Till::row(const char* screen, int row)
 {
+    return Till::row(screen, "ListView1", row);
+}
+
+QStringList Till::row(const char* screen, const char* name, int row)
+{
+    const QAbstractItemModel* model = list(screen, name);
     QStringList cells;
-    for (int column = 0; column < list(screen)->columnCount(); ++column)
-        cells << cell(screen, row, column);
+    for (int column = 0; column < model->columnCount(); ++column)
+        cells << model->index(row, column).data().toString();
     return cells;
 }
 
@@ -178,6 +200,15 @@ void Till::clickRow(const char* screen, int row, int column)
 {
     QTableView* table = view(screen);
     const QModelIndex index = table->model()->index(row, column);
+    table->scrollTo(index);
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualRect(index).center());
+}
+
+void Till::clickRow(const char* screen, const char* name, int row)
+{
+    QTableView* table = view(screen, name);
+    QVERIFY2(table, name);
+    const QModelIndex index = table->model()->index(row, 0);
     table->scrollTo(index);
     QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualRect(index).center());
 }

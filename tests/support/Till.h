@@ -41,8 +41,8 @@ public:
     kelm::ScreenRegistry& registry() { return *m_registry; }
     kelm::Module1& module() { return m_registry->module(); }
 
-    // The host opens the member screen (kelm) or the points screen (jfgl); the cashier waits for its
-    // list to fill unless told not to.
+    // The host opens the member screen (kelm), the points screen (jfgl) or the accounts screen (zmcx);
+    // the cashier waits for the list to fill unless told not to.
     static void open(const char* entry, bool waitForTheList = true);
     // A screen or dialog the cashier sees; loaded: also one that is only hidden.
     static QWidget* window(const char* name);
@@ -67,6 +67,11 @@ public:
     static int rows(const char* screen);
     static QString cell(const char* screen, int row, int column);
     static QStringList row(const char* screen, int row);
+    // The same for a list a screen names otherwise than ListView1 (a screen with several lists).
+    static QAbstractItemModel* list(const char* screen, const char* name);
+    static int rows(const char* screen, const char* name);
+    static QStringList row(const char* screen, const char* name, int row);
+    static void clickRow(const char* screen, const char* name, int row);
     // Clicks a list row, scrolled into view; or the first row whose column shows the text.
     static void clickRow(const char* screen, int row, int column = 1);
     static void clickRow(const char* screen, int column, const QString& text);

@@ -34,6 +34,12 @@ PosWindow::PosWindow()
     connect(points, &QPushButton::clicked, this, [this] { call(&kelm::Class1::jfgl); });
     layout->addWidget(points);
 
+    auto* accounts = new QPushButton(QStringLiteral("会员账目"), central);
+    accounts->setObjectName(QStringLiteral("accounts"));
+    accounts->setMinimumHeight(48);
+    connect(accounts, &QPushButton::clicked, this, [this] { call(&kelm::Class1::zmcx); });
+    layout->addWidget(accounts);
+
     // The cards folder of the config.ini the library uses, where the simulated reader looks. Without
     // one, the member screen tells what is missing; the panel shows the folder beside the library.
     const QString library = kelm::installedLibraryFolder();
@@ -47,7 +53,7 @@ PosWindow::PosWindow()
     layout->addWidget(new ReaderPanel(settings.cardsPath(), central));
 
     setCentralWidget(central);
-    resize(360, 460);
+    resize(360, 520);
 }
 
 void PosWindow::call(bool (kelm::Class1::*method)(bool))
