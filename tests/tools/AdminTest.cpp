@@ -320,8 +320,15 @@ private slots:
                                  {QStringLiteral("充值"), QStringLiteral("2026000000001"), QStringLiteral("0"),
                                   QStringLiteral("0.1"), {}});
 
+        // The end-of-shift count of that day, read from the till's own date form.
+        Run run = admin(from.configPath(), {QStringLiteral("report"), QStringLiteral("day"), QStringLiteral("2026-12-06")});
+        QVERIFY2(run.exitCode == 0 && run.out.contains(QStringLiteral("收银员甲\t1 笔\t0.1 元"))
+                     && run.out.contains(QStringLiteral("保温杯\t1 次\t80 积分")),
+                 qPrintable(run.out));
+        QCOMPARE(admin(from.configPath(), {QStringLiteral("report"), QStringLiteral("day"), QStringLiteral("6.12.")}).exitCode, 2);
+
         const QString backup = from.folder() + QStringLiteral("/backup.db");
-        Run run = admin(from.configPath(), {QStringLiteral("backup"), backup});
+        run = admin(from.configPath(), {QStringLiteral("backup"), backup});
         if (TestDatabase::engine() == kelm::Engine::Sqlite) {
             QVERIFY2(run.exitCode == 0, qPrintable(run.out));
             QCOMPARE(sqliteRows(backup), sqliteRows(from.databasePath()));
