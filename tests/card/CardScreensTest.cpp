@@ -68,30 +68,45 @@ private slots:
     }
     void cleanup() { Till::settle(); }
 
+    // 发卡 writes what the card number box holds, blanks and all, onto an initialised card and the card
+    // itself guards against a second issue; a card missing or not initialised is written nothing.
     void initialiseThenIssueMakesTheCardAMemberCard()
     {
         Desk d;
+        d.selectMember();
+        d.press("发卡");
+        QCOMPARE(d.block20(), QByteArray(16, '\0'));
+        QVERIFY(d.bench.takeOff());
         d.press("初始化");
-        QCOMPARE(d.messages.texts(), QStringList({ "初始化成功！" }));
+        d.press("发卡");
+        // Laid back on the reader, the same screen carries on. A card that refused the card key falls silent;
+        // lying there still, it is woken for the next command.
+        QVERIFY(d.bench.lay(d.serial));
+        d.press("发卡");
+        d.press("初始化");
+        QCOMPARE(d.messages.texts(), QStringList({ "发卡失败！", "初始化失败！", "发卡失败！", "发卡失败！", "初始化成功！" }));
         const MifareCard::Key key { 0xA7, 0, 0, 0, 0, 0 };
         QCOMPARE(d.card().keyA(5), key);
         QCOMPARE(d.card().keyB(5), key);
         QCOMPARE(d.card().accessBytes(5), (std::array<std::uint8_t, 4> { 0xFF, 0x07, 0x80, 0x69 }));
         QCOMPARE(d.block20(), QByteArray(16, '\0'));
 
-        d.selectMember();
+        Till::box("Form1", "Text5")->setText(QStringLiteral(" 12 "));
         d.press("发卡");
-        QCOMPARE(d.messages.texts(), QStringList({ "初始化成功！", "发卡成功！" }));
-        QCOMPARE(d.block20(), QByteArray("000") + Member.toLatin1());
-
-        // Issued once: the card refuses a second number, and the factory key no longer opens it.
-        Till::box("Form1", "Text5")->setText(QStringLiteral("2026120500000"));
+        QCOMPARE(d.lastMessage(), QStringLiteral("发卡成功！"));
+        QCOMPARE(d.block20(), QByteArray("000 12          "));
+        // Issued once: the card refuses a second number, also when it was taken away after its last read,
+        // and the factory key no longer opens it.
+        Till::box("Form1", "Text5")->setText(Member);
         d.press("发卡");
         QCOMPARE(d.lastMessage(), QStringLiteral("此卡已经发行，不能重复发卡！"));
+        QVERIFY(d.bench.takeOff());
+        d.press("发卡");
+        QCOMPARE(d.lastMessage(), QStringLiteral("此卡已经发行，不能重复发卡！"));
+        QVERIFY(d.bench.lay(d.serial));
         d.press("初始化");
         QCOMPARE(d.lastMessage(), QStringLiteral("初始化失败！"));
-        QCOMPARE(d.block20(), QByteArray("000") + Member.toLatin1());
-        QCOMPARE(d.card().keyA(5), key);
+        QCOMPARE(d.block20(), QByteArray("000 12          "));
 
         // Closing the screen closes the reader; the card keeps what was written to it.
         QVERIFY(d.module().readerPort().handle() > 0);
@@ -99,30 +114,6 @@ private slots:
         Till::settle();
         QCOMPARE(d.module().readerPort().handle(), -1);
         QCOMPARE(d.card().keyA(5), key);
-    }
-
-    void withoutInitialisingOrWithoutACardNothingIsWritten()
-    {
-        Desk d;
-        d.selectMember();
-        d.press("发卡");
-        QCOMPARE(d.messages.texts(), QStringList({ "发卡失败！" }));
-        QCOMPARE(d.block20(), QByteArray(16, '\0'));
-
-        QVERIFY(d.bench.takeOff());
-        d.press("初始化");
-        QCOMPARE(d.lastMessage(), QStringLiteral("初始化失败！"));
-        d.press("发卡");
-        QCOMPARE(d.lastMessage(), QStringLiteral("发卡失败！"));
-
-        // Laid back on the reader, the same screen carries on. A card that refused the card key falls silent;
-        // lying there still, it is woken for the next command.
-        QVERIFY(d.bench.lay(d.serial));
-        d.press("发卡");
-        d.press("初始化");
-        d.press("发卡");
-        QCOMPARE(d.messages.texts().mid(3), QStringList({ "发卡失败！", "初始化成功！", "发卡成功！" }));
-        QCOMPARE(d.block20(), QByteArray("000") + Member.toLatin1());
     }
 
     void aCardOfAnotherKindOrAReaderHeldElsewhereIsToldAndNothingIsWritten_data()

@@ -41,9 +41,9 @@ class MifareCardTest : public QObject
     Q_OBJECT
 
 private slots:
-    void blankCardOpensWithTheDeliveredKeys()
+    void blankCardOpensWithTheDeliveredKeysAndKeepsItsManufacturerBlock()
     {
-        const MifareCard card = MifareCard::blank(0x1A2B3C4D);
+        MifareCard card = MifareCard::blank(0x1A2B3C4D);
         for (int sector = 0; sector < MifareCard::SectorCount; ++sector) {
             const MifareCard::Key& expected
                 = sector == MifareCard::FactoryKeyedSector ? MifareCard::FactoryKey : MifareCard::TransportKey;
@@ -56,10 +56,18 @@ private slots:
             QCOMPARE(card.accessBytes(sector), MifareCard::TransportAccessBytes);
         }
         QCOMPARE(card.serial(), 0x1A2B3C4DU);
-        const MifareCard::Block& first = card.rawBlock(0);
+        const MifareCard::Block first = card.rawBlock(0);
         QCOMPARE(first[0], 0x1A);
         QCOMPARE(first[4], 0x1A ^ 0x2B ^ 0x3C ^ 0x4D);
         QCOMPARE(card.rawBlock(20), MifareCard::Block {});
+
+        // Blocks of other sectors are refused through the readers (ReaderScenariosTest); these two only here.
+        MifareCard::Block data {};
+        data.fill(0x5A);
+        QCOMPARE(card.read({ 5, KeyType::A }, 64, data), Outcome::OutOfRange);
+        // The manufacturer block is read-only whatever the access bits say.
+        QCOMPARE(card.write({ 0, KeyType::A }, 0, data), Outcome::AccessDenied);
+        QCOMPARE(card.rawBlock(0), first);
     }
 
     void accessBitsEncodeAsTheDatasheetDoes()
@@ -80,44 +88,27 @@ private slots:
         }
     }
 
-    // Blocks of other sectors are refused through the readers (ReaderScenariosTest); these two only here.
-    void blocksBeyondTheCardAndTheManufacturerBlockAreRefused()
-    {
-        MifareCard card = MifareCard::blank(1);
-        MifareCard::Block data {};
-        data.fill(0x5A);
-        QCOMPARE(card.read({ 5, KeyType::A }, 64, data), Outcome::OutOfRange);
-        // The manufacturer block is read-only whatever the access bits say.
-        QCOMPARE(card.write({ 0, KeyType::A }, 0, data), Outcome::AccessDenied);
-        QCOMPARE(card.serial(), 1U);
-    }
-
-    // Where key B can be read it is data; a sector entered with it grants nothing.
-    void readableKeyBGrantsNothing()
+    // Where key B can be read it is data and a sector entered with it grants nothing; otherwise the access
+    // bits decide for each block and key, and broken ones lock the sector.
+    void accessConditionsFollowTheKeyAndTheTrailer()
     {
         MifareCard card = cardWithSector1({ 0, 0, 0, 1 });
-        MifareCard::Block trailerRead {};
-        QCOMPARE(card.read({ 1, KeyType::A }, 7, trailerRead), Outcome::Ok);
+        MifareCard::Block read {};
+        QCOMPARE(card.read({ 1, KeyType::A }, 7, read), Outcome::Ok);
         MifareCard::Block expected { 0, 0, 0, 0, 0, 0, 0xFF, 0x07, 0x80, 0x69 };
         std::copy(keyOfB.begin(), keyOfB.end(), expected.begin() + 10);
-        QCOMPARE(trailerRead, expected);
-
+        QCOMPARE(read, expected);
         QCOMPARE(card.authenticate(1, KeyType::B, keyOfB), Outcome::Ok);
-        MifareCard::Block read {};
         QCOMPARE(card.read({ 1, KeyType::B }, 4, read), Outcome::AccessDenied);
         QCOMPARE(card.write({ 1, KeyType::B }, 4, read), Outcome::AccessDenied);
         QCOMPARE(card.write({ 1, KeyType::B }, 7, read), Outcome::AccessDenied);
-    }
 
-    void dataBlockConditionsFollowTheKey()
-    {
         // Block 4: 011 (key B only), block 5: 010 (read-only), block 6: 111 (closed); trailer 011.
-        MifareCard card = cardWithSector1({ 3, 2, 7, 3 });
+        card = cardWithSector1({ 3, 2, 7, 3 });
         MifareCard::Block data {};
         data.fill(0x33);
         const MifareCard::Authentication byA { 1, KeyType::A };
         const MifareCard::Authentication byB { 1, KeyType::B };
-        MifareCard::Block read {};
         QCOMPARE(card.read(byA, 4, read), Outcome::AccessDenied);
         QCOMPARE(card.write(byA, 4, data), Outcome::AccessDenied);
         QCOMPARE(card.write(byB, 4, data), Outcome::Ok);
@@ -133,29 +124,22 @@ private slots:
         QCOMPARE(card.write(byB, 7, trailer(keyOfB, { 0, 0, 0, 1 }, keyOfB)), Outcome::Ok);
         QCOMPARE(card.accessBytes(1), MifareCard::TransportAccessBytes);
         QCOMPARE(card.keyA(1), keyOfB);
-    }
 
-    void trailerWriteChangesOnlyWhatItMay()
-    {
         // Trailer 100: key B may change both keys but not the access bits.
-        MifareCard card = cardWithSector1({ 0, 0, 0, 4 });
+        card = cardWithSector1({ 0, 0, 0, 4 });
         const auto before = card.accessBytes(1);
         QCOMPARE(
-            card.write({ 1, KeyType::B }, 7, trailer(MifareCard::FactoryKey, { 0, 0, 0, 1 }, MifareCard::FactoryKey)),
-            Outcome::Ok);
+            card.write(byB, 7, trailer(MifareCard::FactoryKey, { 0, 0, 0, 1 }, MifareCard::FactoryKey)), Outcome::Ok);
         QCOMPARE(card.keyA(1), MifareCard::FactoryKey);
         QCOMPARE(card.keyB(1), MifareCard::FactoryKey);
         QCOMPARE(card.accessBytes(1), before);
-    }
 
-    void brokenAccessBitsLockTheSector()
-    {
-        MifareCard card = MifareCard::blank(7);
+        // Broken access bits lock the sector.
+        card = MifareCard::blank(7);
         MifareCard::Block bad = trailer(otherKey, { 0, 0, 0, 1 }, otherKey);
         bad[8] ^= 0x01;
         QCOMPARE(card.write({ 5, KeyType::A }, 23, bad), Outcome::Ok);
         QCOMPARE(card.authenticate(5, KeyType::A, otherKey), Outcome::AuthenticationFailed);
-        MifareCard::Block read {};
         QCOMPARE(card.read({ 5, KeyType::A }, 20, read), Outcome::AccessDenied);
         QVERIFY(!card.accessValues(5));
         QCOMPARE(card.authenticate(6, KeyType::A, MifareCard::TransportKey), Outcome::Ok);

@@ -1,15 +1,19 @@
 // The card as a reader library shows it, on whichever reader this run was registered for: the simulated
 // reader, or a PC/SC reader through pcscd, vpcd and kelm-testcard. Both readers see the same card file
-// and must give the same answers, so these cases assert the same statuses on both.
+// and must give the same answers, so these cases assert the same statuses on both; what only one of
+// them has (the simulated reader's folder, PC/SC's names, slots and service) is checked on that one.
 #include "ReaderBench.h"
 
 #include "card/MifareCard.h"
 #include "card/PcscReader.h"
 #include "card/SimulatedReader.h"
 
+#include <QFile>
 #include <QTest>
 
 #include <array>
+
+#include <sys/stat.h>
 
 using namespace kelm;
 
@@ -45,13 +49,13 @@ struct Desk
     {
     }
 
-    // Request, anticollision, select: the first status that is not 0.
-    std::int16_t select()
+    // Request in this mode (1 wakes a halted card too), anticollision, select: the first status that is not 0.
+    std::int16_t select(std::uint8_t mode = 1)
     {
         std::uint16_t tagType = 0;
         std::uint32_t found = 0;
         std::uint8_t size = 0;
-        if (const auto status = reader->rf_request(h, 1, &tagType); status != 0) {
+        if (const auto status = reader->rf_request(h, mode, &tagType); status != 0) {
             return status;
         }
         if (const auto status = reader->rf_anticoll(h, 0, &found); status != 0) {
@@ -59,12 +63,12 @@ struct Desk
         }
         return reader->rf_select(static_cast<std::int16_t>(h), found, &size);
     }
-    std::int16_t enter(const char* hexKey)
+    std::int16_t enter(const char* hexKey, std::uint8_t sector = 5)
     {
-        if (const auto status = reader->rf_load_key_hex(h, 0, 5, hexKey); status != 0) {
+        if (const auto status = reader->rf_load_key_hex(h, 0, sector, hexKey); status != 0) {
             return status;
         }
-        return reader->rf_authentication(h, 0, 5);
+        return reader->rf_authentication(h, 0, sector);
     }
     std::int16_t read(std::uint8_t block, MifareCard::Block& data) { return reader->rf_read(h, block, data.data()); }
     MifareCard card() { return *bench.folder().load(serial); }
@@ -137,7 +141,9 @@ private slots:
             data, (MifareCard::Block { 0, 0, 0, 0, 0, 0, 0xFF, 0x07, 0x80, 0x69, 0x3C, 0x9A, 0x51, 0xE0, 0x7B, 0x2D }));
     }
 
-    void blockTwentyKeepsWhatWasWritten()
+    // Block 20 keeps what was written, for a reader opened afterwards too; a card taken off or halted
+    // mid-sequence fails the next call and must be found and authenticated again.
+    void blockTwentyKeepsWhatWasWrittenAndALostCardMustBeFoundAgain()
     {
         Desk d;
         QCOMPARE(d.select(), 0);
@@ -148,8 +154,6 @@ private slots:
         QCOMPARE(d.read(20, data), 0);
         QCOMPARE(data, written);
         QCOMPARE(d.card().rawBlock(20), written);
-
-        // Still there for a reader opened afterwards.
         QCOMPARE(d.reader->rf_reset(d.h, 10), 0);
         d.h = d.reader->rf_init(0, 115200);
         QCOMPARE(d.select(), 0);
@@ -157,6 +161,28 @@ private slots:
         data.fill(0);
         QCOMPARE(d.read(20, data), 0);
         QCOMPARE(data, written);
+
+        QVERIFY(d.bench.takeOff());
+        QCOMPARE(d.read(20, data), NoCard);
+        const MifareCard::Block rewritten = text("never written...");
+        QCOMPARE(d.reader->rf_write(d.h, 20, rewritten.data()), NoCard);
+        // Back on the reader it kept nothing of the sequence.
+        QVERIFY(d.bench.lay(d.serial));
+        QCOMPARE(d.reader->rf_write(d.h, 20, rewritten.data()), NoCard);
+        QCOMPARE(d.select(), 0);
+        QCOMPARE(d.read(20, data), AccessDenied);
+        QCOMPARE(d.card().rawBlock(20), written);
+
+        QCOMPARE(d.select(), 0);
+        QCOMPARE(d.enter(factoryKeyHex), 0);
+        QCOMPARE(d.reader->rf_halt(d.h), 0);
+        QCOMPARE(d.read(20, data), NoCard);
+        QCOMPARE(d.select(), 0);
+        QCOMPARE(d.read(20, data), AccessDenied);
+        QCOMPARE(d.select(), 0);
+        QCOMPARE(d.enter(factoryKeyHex), 0);
+        QCOMPARE(d.reader->rf_write(d.h, 20, rewritten.data()), 0);
+        QCOMPARE(d.card().rawBlock(20), rewritten);
     }
 
     void changeb3PutsTheCardKeyInTheTrailer()
@@ -165,16 +191,15 @@ private slots:
         QCOMPARE(d.select(), 0);
         QCOMPARE(d.enter(factoryKeyHex), 0);
         const MifareCard::Block before = d.card().rawBlock(23);
-        QCOMPARE(d.reader->rf_changeb3(d.h, 5, cardKey.data(), 0, 0, 8, 1, 0, cardKey.data()), BadArgument);
+        constexpr std::array<std::uint8_t, 6> keyB { 1, 2, 3, 4, 5, 6 };
+        QCOMPARE(d.reader->rf_changeb3(d.h, 5, cardKey.data(), 0, 0, 8, 1, 0, keyB.data()), BadArgument);
         QCOMPARE(d.card().rawBlock(23), before);
 
-        QCOMPARE(d.reader->rf_changeb3(d.h, 5, cardKey.data(), 0, 0, 0, 1, 0, cardKey.data()), 0);
-        const MifareCard card = d.card();
-        QCOMPARE(card.keyA(5), cardKey);
-        QCOMPARE(card.keyB(5), cardKey);
-        QCOMPARE(card.accessBytes(5), (std::array<std::uint8_t, 4> { 0xFF, 0x07, 0x80, 0x69 }));
-        QCOMPARE(card.keyA(4), MifareCard::TransportKey);
-        QCOMPARE(card.keyA(6), MifareCard::TransportKey);
+        QCOMPARE(d.reader->rf_changeb3(d.h, 5, cardKey.data(), 0, 0, 0, 1, 0, keyB.data()), 0);
+        QCOMPARE(d.card().rawBlock(23),
+            (MifareCard::Block { 0xA7, 0, 0, 0, 0, 0, 0xFF, 0x07, 0x80, 0x69, 1, 2, 3, 4, 5, 6 }));
+        QCOMPARE(d.card().keyA(4), MifareCard::TransportKey);
+        QCOMPARE(d.card().keyA(6), MifareCard::TransportKey);
 
         QCOMPARE(d.select(), 0);
         QCOMPARE(d.enter(factoryKeyHex), AuthenticationFailed);
@@ -220,44 +245,6 @@ private slots:
         QCOMPARE(d.enter(factoryKeyHex), 0);
     }
 
-    void aCardTakenOffMidSequenceFailsTheNextCall()
-    {
-        Desk d;
-        QCOMPARE(d.select(), 0);
-        QCOMPARE(d.enter(factoryKeyHex), 0);
-        MifareCard::Block data {};
-        QCOMPARE(d.read(20, data), 0);
-        QVERIFY(d.bench.takeOff());
-        QCOMPARE(d.read(20, data), NoCard);
-        const MifareCard::Block written = text("never written...");
-        QCOMPARE(d.reader->rf_write(d.h, 20, written.data()), NoCard);
-
-        // Back on the reader it has to be found again; it kept nothing of the sequence.
-        QVERIFY(d.bench.lay(d.serial));
-        QCOMPARE(d.reader->rf_write(d.h, 20, written.data()), NoCard);
-        QCOMPARE(d.select(), 0);
-        QCOMPARE(d.read(20, data), AccessDenied);
-        QCOMPARE(d.select(), 0);
-        QCOMPARE(d.enter(factoryKeyHex), 0);
-        QCOMPARE(d.reader->rf_write(d.h, 20, written.data()), 0);
-        QCOMPARE(d.card().rawBlock(20), written);
-    }
-
-    void aHaltedCardIsFoundAgainByAWakeUpRequest()
-    {
-        Desk d;
-        QCOMPARE(d.select(), 0);
-        QCOMPARE(d.enter(factoryKeyHex), 0);
-        QCOMPARE(d.reader->rf_halt(d.h), 0);
-        MifareCard::Block data {};
-        QCOMPARE(d.read(20, data), NoCard);
-        QCOMPARE(d.select(), 0);
-        QCOMPARE(d.read(20, data), AccessDenied);
-        QCOMPARE(d.select(), 0);
-        QCOMPARE(d.enter(factoryKeyHex), 0);
-        QCOMPARE(d.read(20, data), 0);
-    }
-
     void onlyTheOpenHandleIsServed()
     {
         Desk d;
@@ -279,14 +266,59 @@ private slots:
         QCOMPARE(d.reader->rf_halt(d.h), NotOpen);
     }
 
+    // The simulated reader makes its folder at rf_init, checks each key it is given, keeps a halted card
+    // halted for the next process, and answers at once where a pipe lies in place of a card file.
+    void theSimulatedReaderKeepsItsCardsInItsFolder()
+    {
+        if (ReaderBench::onPcsc()) {
+            QSKIP("the PC/SC reader has no card folder");
+        }
+        Desk d;
+        QVERIFY(dynamic_cast<SimulatedReader*>(d.reader.get()));
+        SimulatedReader fresh(d.bench.folder().path() + QStringLiteral("/new/cards"));
+        QVERIFY(fresh.rf_reset(-1, 10) != 0 && fresh.rf_exit(-1) != 0);
+        QVERIFY(fresh.rf_init(0, 115200) > 0);
+        const QString cardFile = d.bench.folder().cardFile(d.serial);
+        QVERIFY(SimulatedReader(cardFile + QStringLiteral("/cards")).rf_init(0, 115200) < 0);
+
+        QCOMPARE(d.select(), 0);
+        QCOMPARE(d.enter("ffffffffffff", 1), 0);
+        QCOMPARE(d.enter("FFFFFFFFFFFF", 15), 0);
+        QCOMPARE(d.reader->rf_load_key_hex(d.h, 0, 5, "3C9A51E07B2"), BadArgument);
+        QCOMPARE(d.reader->rf_load_key_hex(d.h, 0, 5, "3C9A51E07B2D0"), BadArgument);
+        QCOMPARE(d.reader->rf_authentication(d.h, 0, 9), BadArgument); // no key loaded for sector 9
+        QCOMPARE(d.enter(factoryKeyHex), 0);
+        QCOMPARE(d.reader->rf_changeb3(d.h, 6, cardKey.data(), 0, 0, 0, 1, 0, cardKey.data()), AccessDenied);
+
+        std::uint16_t tagType = 0;
+        MifareCard::Block data {};
+        QCOMPARE(d.select(), 0);
+        QCOMPARE(d.reader->rf_halt(d.h), 0);
+        QCOMPARE(d.reader->rf_request(d.h, 0, &tagType), NoCard);
+        QCOMPARE(d.select(1), 0);
+        QCOMPARE(d.read(20, data), AccessDenied);
+        // Woken from halt, a refusal sends it back to sleep; the next process finds it halted too.
+        QCOMPARE(d.reader->rf_request(d.h, 0, &tagType), NoCard);
+        QCOMPARE(d.select(1), 0);
+        QCOMPARE(d.reader->rf_halt(d.h), 0);
+        QCOMPARE(d.reader->rf_reset(d.h, 10), 0);
+        d.reader = d.bench.readerFromConfig();
+        d.h = d.reader->rf_init(0, 115200);
+        QCOMPARE(d.reader->rf_request(d.h, 0, &tagType), NoCard);
+        QVERIFY(d.bench.folder().place(d.serial));
+        QCOMPARE(d.select(0), 0);
+
+        QVERIFY(QFile::remove(cardFile));
+        QCOMPARE(::mkfifo(QFile::encodeName(cardFile).constData(), 0600), 0);
+        QCOMPARE(d.enter(factoryKeyHex), SimulatedReader::StorageFailed);
+    }
+
     void aPcscReaderIsChosenByTheBeginningOfItsNameAndByTheCardItHolds()
     {
-        Desk d;
         if (!ReaderBench::onPcsc()) {
-            // The simulated reader has no name to go by: config.ini gives it its folder.
-            QVERIFY(dynamic_cast<SimulatedReader*>(d.reader.get()));
-            return;
+            QSKIP("the simulated reader has no name to go by");
         }
+        Desk d;
         auto* pcsc = dynamic_cast<PcscReader*>(d.reader.get());
         QVERIFY(pcsc);
         QCOMPARE(d.select(), 0);

@@ -1,11 +1,11 @@
 // How the host's calls show, reload and close the screens, and what closing does to the reader and
-// the connection.
+// the connection. What a host outside the process sees (titles, a failed first load) is in
+// CInterfaceTest.
 #include "Till.h"
 
 #include <kelm/Class1.h>
 
 #include <QApplication>
-#include <QFile>
 #include <QLineEdit>
 #include <QTest>
 
@@ -33,8 +33,6 @@ private slots:
 
         till.database.addMember(QStringLiteral("2026120500001"), QStringLiteral("张三"));
         QCOMPARE(host.kelm(true), false);
-        QCOMPARE(Till::window("Form1")->windowTitle(), QStringLiteral("会员管理"));
-        QCOMPARE(till.module().operatorName(), QStringLiteral("收银员甲"));
         // A second call, from another host object too, leaves one screen and does not reload it.
         till.database.addMember(QStringLiteral("2026120500002"), QStringLiteral("李四"));
         Class1().kelm(true);
@@ -71,32 +69,8 @@ private slots:
         QVERIFY(!till.module().sharedConnection().isOpen());
     }
 
-    void aFailedLoadReachesTheHostAndShowsNothing()
-    {
-        Till till;
-        till.database.writeConfig(QStringLiteral("[config]\n数据库名称=missing.db\n"));
-        Class1 host;
-        try {
-            host.kelm(true);
-            QFAIL("the load did not fail");
-        } catch (const Error& failure) {
-            QVERIFY(QString::fromUtf8(failure.what()).contains(QStringLiteral("missing.db")));
-        }
-        Till::settle();
-        QVERIFY(!Till::loaded("Form1"));
-        QVERIFY(!QFile::exists(till.database.folder() + QStringLiteral("/missing.db")));
-        // Mended settings take effect at the next call; a missing table fails the points screen's load.
-        till.database.writeConfig(till.database.configLines());
-        till.database.exec(QStringLiteral("DROP TABLE lpgl"));
-        host.kelm(true);
-        QVERIFY(Till::window("Form1"));
-        QVERIFY_THROWS_EXCEPTION(Error, host.jfgl(true));
-        Till::settle();
-        QVERIFY(!Till::loaded("Form4"));
-        QVERIFY(till.module().sharedConnection().isOpen());
-        Till::window("Form1")->close();
-    }
-
+    // Closing one screen keeps the connection the other uses; a load that fails leaves it open too, and
+    // the last screen to close closes it.
     void bothScreensShareTheConnectionAndClosingOneKeepsTheOtherWorking()
     {
         Till till;
@@ -104,11 +78,19 @@ private slots:
         Class1 host;
         host.kelm(true);
         host.jfgl(true);
-        QCOMPARE(Till::window("Form4")->windowTitle(), QStringLiteral("积分管理"));
         Till::window("Form1")->close();
         QVERIFY(till.module().sharedConnection().isOpen());
         QCOMPARE(Till::rows("Form4"), 1);
         Till::window("Form4")->close();
+        QVERIFY(!till.module().sharedConnection().isOpen());
+
+        host.kelm(true);
+        till.database.exec(QStringLiteral("DROP TABLE lpgl"));
+        QVERIFY_THROWS_EXCEPTION(Error, host.jfgl(true));
+        Till::settle();
+        QVERIFY(!Till::loaded("Form4"));
+        QVERIFY(till.module().sharedConnection().isOpen());
+        Till::window("Form1")->close();
         QVERIFY(!till.module().sharedConnection().isOpen());
     }
 };

@@ -59,16 +59,11 @@ private slots:
             QVERIFY(busy.waitForFinished(30000));
 
             const QByteArray where = "after kill " + QByteArray::number(round + 1);
-            QVERIFY2(db.scalar(QStringLiteral("SELECT 余额 - 100 - (SELECT coalesce(sum(金额), 0) FROM qzjl) FROM kelm"))
-                             .toDouble()
-                         == 0,
-                     where.constData());
-            QVERIFY2(db.scalar(QStringLiteral("SELECT 30000 - 积分 - (SELECT coalesce(sum(积分), 0) FROM lpdhjr) FROM kelm"))
-                             .toDouble()
-                         == 0,
-                     where.constData());
-            QVERIFY2(db.scalar(QStringLiteral("SELECT 100000 - 数量 - (SELECT count(*) FROM lpdhjr) FROM lpgl")).toDouble() == 0,
-                     where.constData());
+            for (const char* unrecorded : {"SELECT 余额 - 100 - (SELECT coalesce(sum(金额), 0) FROM qzjl) FROM kelm",
+                                           "SELECT 30000 - 积分 - (SELECT coalesce(sum(积分), 0) FROM lpdhjr) FROM kelm",
+                                           "SELECT 100000 - 数量 - (SELECT count(*) FROM lpdhjr) FROM lpgl"})
+                QVERIFY2(db.scalar(QString::fromUtf8(unrecorded)).toDouble() == 0,
+                         (where + ": " + unrecorded).constData());
         }
         // The till got to work between the kills.
         QVERIFY(db.count(gesture == QLatin1String("topup") ? QStringLiteral("qzjl") : QStringLiteral("lpdhjr")) > 0);

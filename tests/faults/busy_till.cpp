@@ -2,10 +2,7 @@
 // whose card lies on the reader ("topup", 1.5 each time) or redeems the first gift for them
 // ("redeem"). It prints "ready" once the screen is up; the test kills it at a moment of its choosing.
 //     kelm_busy_till CONFIG_INI CARD_FOLDER topup|redeem
-#include "ScriptedMessageBoxes.h"
-
-#include "card/SimulatedReader.h"
-#include "entry/ScreenRegistry.h"
+#include "Till.h"
 
 #include <kelm/Class1.h>
 
@@ -21,15 +18,6 @@
 using namespace kelm;
 
 namespace {
-
-QWidget* window(const char* name)
-{
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (w->objectName() == QLatin1String(name) && w->isVisible())
-            return w;
-    }
-    return nullptr;
-}
 
 QAction* button(QWidget* screen, const char* key)
 {
@@ -59,8 +47,8 @@ int main(int argc, char** argv)
     std::function<void()> gesture;
     if (qstrcmp(argv[3], "topup") == 0) {
         Class1().kelm(true);
-        button(window("Form1"), "充值")->trigger();
-        QWidget* dialog = window("Form2");
+        button(Till::window("Form1"), "充值")->trigger();
+        QWidget* dialog = Till::window("Form2");
         if (!dialog)
             return 3;
         dialog->findChild<QLineEdit*>(QStringLiteral("Text7"))->setText(QStringLiteral("1.5"));
@@ -68,7 +56,7 @@ int main(int argc, char** argv)
         gesture = [ok] { ok->click(); };
     } else {
         Class1().jfgl(true);
-        QWidget* points = window("Form4");
+        QWidget* points = Till::window("Form4");
         button(points, "读卡")->trigger();
         points->findChild<QTableView*>(QStringLiteral("ListView1"))->selectRow(0);
         QAction* redeem = button(points, "积分兑换");

@@ -12,8 +12,6 @@
 #include <QRandomGenerator>
 #include <QTest>
 
-#include <sqlite3.h>
-
 using kelm::Engine;
 
 namespace {
@@ -158,17 +156,6 @@ void TestDatabase::writeConfig(const QString& text) const
 
 void TestDatabase::exec(const QString& sql)
 {
-    if (m_connection.engine == Engine::Sqlite) {
-        sqlite3* raw = nullptr;
-        QVERIFY(sqlite3_open(QFile::encodeName(databasePath()).constData(), &raw) == SQLITE_OK);
-        char* error = nullptr;
-        const int rc = sqlite3_exec(raw, sql.toUtf8().constData(), nullptr, nullptr, &error);
-        const QString message = error ? QString::fromUtf8(error) : QString();
-        sqlite3_free(error);
-        sqlite3_close(raw);
-        QVERIFY2(rc == SQLITE_OK, qPrintable(message));
-        return;
-    }
     QString message;
     try {
         auto other = kelm::SharedConnection::createDatabase(m_connection.engine);
