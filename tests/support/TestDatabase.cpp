@@ -12,6 +12,8 @@
 #include <QRandomGenerator>
 #include <QTest>
 
+#include <sqlite3.h>
+
 using kelm::Engine;
 
 namespace {
@@ -156,6 +158,18 @@ void TestDatabase::writeConfig(const QString& text) const
 
 void TestDatabase::exec(const QString& sql)
 {
+    // On SQLite a script of several statements (a trigger's body among them) runs as the shell would.
+    if (m_connection.engine == Engine::Sqlite) {
+        sqlite3* raw = nullptr;
+        QVERIFY(sqlite3_open(QFile::encodeName(databasePath()).constData(), &raw) == SQLITE_OK);
+        char* error = nullptr;
+        const int rc = sqlite3_exec(raw, sql.toUtf8().constData(), nullptr, nullptr, &error);
+        const QString message = error ? QString::fromUtf8(error) : QString();
+        sqlite3_free(error);
+        sqlite3_close(raw);
+        QVERIFY2(rc == SQLITE_OK, qPrintable(message));
+        return;
+    }
     QString message;
     try {
         auto other = kelm::SharedConnection::createDatabase(m_connection.engine);
