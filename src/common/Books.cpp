@@ -259,9 +259,8 @@ std::vector<DailyTotal> dailyTopUps(Database& db, Period period, std::vector<Unr
 
 std::vector<AuditLine> audit(Database& db, const AuditFilter& filter, int limit)
 {
-    std::vector<AuditLine> lines;
     if (!AuditTable::exists(db))
-        return lines;
+        return {};
     AuditTable::Filter conditions;
     conditions.cardNumber = filter.cardNumber.trimmed();
     conditions.operatorName = filter.operatorName.trimmed();
@@ -275,14 +274,9 @@ std::vector<AuditLine> audit(Database& db, const AuditFilter& filter, int limit)
         if (after.isValid())
             conditions.before = after.toString(Day);
         else if (!filter.period->to.isValid())
-            return lines; // a period that ends on no day holds no time
+            return {}; // a period that ends on no day holds no time
     }
-    for (AuditTable::Stored& row : AuditTable::selectNewestFirst(db, conditions, limit)) {
-        lines.push_back({std::move(row.time), std::move(row.till), std::move(row.operatorName),
-                         std::move(row.cardNumber), std::move(row.what), std::move(row.before),
-                         std::move(row.after), std::move(row.note)});
-    }
-    return lines;
+    return AuditTable::selectNewestFirst(db, conditions, limit);
 }
 
 } // namespace kelm::Books

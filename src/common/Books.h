@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/Amount.h"
+#include "common/AuditTable.h"
 #include "common/Database.h"
 #include "common/MemberTable.h"
 #include "common/ShopDate.h"
@@ -119,17 +120,8 @@ struct AuditFilter
     QString operatorName; // empty: every operator
     std::optional<Period> period;
 };
-struct AuditLine
-{
-    QString time; // yyyy-mm-dd hh:mm:ss
-    QString till;
-    QString operatorName;
-    QString cardNumber;
-    QString what;
-    QString before;
-    QString after;
-    QString note;
-};
+// A row of the audit as stored (时间 is yyyy-mm-dd hh:mm:ss).
+using AuditLine = AuditTable::Stored;
 // Newest first, at most `limit` lines.
 std::vector<AuditLine> audit(Database& db, const AuditFilter& filter, int limit = 10000);
 
