@@ -153,11 +153,13 @@ void CompactTableModel::fill(const std::function<void(const RowHandler&)>& runQu
 
 namespace {
 
-// A slice short enough that typing and clicking go on while a long list fills; the first one
-// brings more than a screenful.
-constexpr std::chrono::milliseconds FirstSlice{10};
+// A slice short enough that typing and clicking go on while a long list fills. The first one is
+// a single batch of rows, more than a screenful, so the screen paints at once.
+constexpr std::chrono::milliseconds FirstSlice{0};
 constexpr std::chrono::milliseconds Slice{10};
 constexpr std::chrono::milliseconds AnnounceEvery{200};
+// The clock is asked once a batch of rows: a row costs far less than asking it.
+constexpr int Batch = 256;
 
 } // namespace
 
@@ -192,8 +194,7 @@ void CompactTableModel::readSlice(std::optional<std::chrono::milliseconds> budge
             break;
         }
         appendRow(*row, m_indexes);
-        // The clock is asked now and then: a row costs far less than asking it.
-        if (budget && read % 256 == 0 && Clock::now() >= until)
+        if (budget && read % Batch == 0 && Clock::now() >= until)
             break;
     }
 }
