@@ -59,9 +59,13 @@ void selectAll(Database& db, const RowHandler& onRow)
 
 std::unique_ptr<Cursor> openAll(Database& db)
 {
-    // The list's own columns of every member: the list never holds a card's password, and the
-    // server has less to send for a long table.
-    return db.openCursor("SELECT 日期,姓名,卡号,身份证号,联系地址,联系电话,余额,积分 FROM (SELECT * FROM kelm) AS members", {});
+    static const std::string sql = [] {
+        std::string columns;
+        for (std::string_view column : ListColumns)
+            columns.append(columns.empty() ? "" : ",").append(column);
+        return "SELECT " + columns + " FROM kelm";
+    }();
+    return db.openCursor(sql, {});
 }
 
 std::unique_ptr<Cursor> openRows(Database& db)

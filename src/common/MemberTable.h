@@ -24,6 +24,10 @@ inline constexpr std::string_view SelectAll = "SELECT * FROM kelm";
 inline constexpr std::string_view Columns[] = {"日期", "卡号", "姓名", "联系地址", "联系电话",
                                                "密码", "身份证号", "余额", "积分"};
 
+// The columns of the member list, in the list's order: never the password.
+inline constexpr std::string_view ListColumns[] = {"日期",     "姓名",     "卡号", "身份证号",
+                                                   "联系地址", "联系电话", "余额", "积分"};
+
 // The password a new member gets until one is typed.
 inline constexpr char DefaultPassword[] = "462";
 
@@ -54,7 +58,7 @@ inline constexpr int IdNumber = 50;
 } // namespace Width
 
 void selectAll(Database& db, const RowHandler& onRow);
-// The same rows, read at the reader's pace.
+// Every member's ListColumns, read at the reader's pace.
 std::unique_ptr<Cursor> openAll(Database& db);
 // Every member's cells in the order of Columns, read at the reader's pace.
 std::unique_ptr<Cursor> openRows(Database& db);

@@ -85,7 +85,7 @@ Form1::Form1(ScreenRegistry& registry)
         {QStringLiteral("序号"), QStringLiteral("日期"), QStringLiteral("姓名"), QStringLiteral("会员卡号"),
          QStringLiteral("身份证号码"), QStringLiteral("联系地址"), QStringLiteral("联系电话"), QStringLiteral("卡内余额"),
          QStringLiteral("会员积分")},
-        {"日期", "姓名", "卡号", "身份证号", "联系地址", "联系电话", "余额", "积分"}, this);
+        {std::begin(MemberTable::ListColumns), std::end(MemberTable::ListColumns)}, this);
     m_list->setModel(m_model);
     connect(m_list, &QAbstractItemView::clicked, this, &Form1::itemClick);
 
